@@ -1,0 +1,361 @@
+// The CPython module `lumora_python_sdk`: argument binding, result conversion
+// and failure mapping for seventeen functions that each call one core
+// operation. Every function is one row of FUNCTIONS; one binder serves them all.
+//
+// Ownership: every PyObject* held in a Ref is a new reference released on
+// every path; raw PyObject* parameters are borrowed.
+#define PY_SSIZE_T_CLEAN
+#include <Python.h>
+
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <new>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <variant>
+
+#include "sdk/api.h"
+
+namespace {
+
+using lumora::Abort;
+using lumora::Result;
+namespace api = lumora::sdk::api;  // rows name the operations here as they are built
+
+// A new reference, released when the holder goes out of scope.
+class Ref {
+public:
+    Ref() = default;
+    explicit Ref(PyObject* p) : p_(p) {}
+    Ref(const Ref&) = delete;
+    Ref& operator=(const Ref&) = delete;
+    ~Ref() { Py_XDECREF(p_); }
+    void reset(PyObject* p) { Py_XDECREF(std::exchange(p_, p)); }
+    PyObject* get() const { return p_; }
+    PyObject* release() { return std::exchange(p_, nullptr); }
+    explicit operator bool() const { return p_ != nullptr; }
+
+private:
+    PyObject* p_ = nullptr;
+};
+
+constexpr std::size_t MAX_PARAMS = 5;
+using Args = std::array<std::string_view, MAX_PARAMS>;
+using Outcome = std::variant<std::string, bool>;
+using Operation = Result<Outcome> (*)(const Args&);
+
+template <class F>
+struct Arity;
+template <class R, class... P>
+struct Arity<R (*)(P...)> {
+    static constexpr std::size_t value = sizeof...(P);
+};
+
+template <auto F, std::size_t... I>
+Result<Outcome> call_with(const Args& a, std::index_sequence<I...>) {
+    auto r = F(a[I]...);
+    if (!r.ok()) return std::move(r).error();
+    return Outcome(std::move(r).value());
+}
+
+// Adapts a core operation of any arity to the uniform row signature.
+template <auto F>
+Result<Outcome> adapt(const Args& a) {
+    return call_with<F>(a, std::make_index_sequence<Arity<decltype(F)>::value>{});
+}
+
+struct Function {
+    const char* name;
+    const char* doc;  // only a text signature, so __doc__ is None
+    std::array<const char*, MAX_PARAMS> params;
+    std::size_t nparams;
+    const char* context;  // put in front of an error report
+    bool caught;          // aborts become ValueError here; elsewhere PanicException
+    Operation op;         // null until the operation is built
+};
+
+constexpr const char* SIGNATURE_CONTEXT = "Couldn get jubjubSignature";
+constexpr const char* HASH_CONTEXT = "Couldn't get hash";
+
+// Registration order is the order of __all__.
+const std::array<Function, 17> FUNCTIONS = {{
+    {"verify_signature", "verify_signature(sig_r, sig_s, pub_key_x, pub_key_y, msg)\n--\n\n",
+     {"sig_r", "sig_s", "pub_key_x", "pub_key_y", "msg"}, 5, "Couldn't get verify_signature result", true, nullptr},
+    {"sign_withdraw", "sign_withdraw(json, pri_key)\n--\n\n", {"json", "pri_key"}, 2, SIGNATURE_CONTEXT, true, nullptr},
+    {"sign_transfer", "sign_transfer(json, pri_key)\n--\n\n", {"json", "pri_key"}, 2, SIGNATURE_CONTEXT, true, nullptr},
+    {"sign_limit_order", "sign_limit_order(json, pri_key)\n--\n\n", {"json", "pri_key"}, 2, SIGNATURE_CONTEXT, true,
+     nullptr},
+    {"sign_liquidate", "sign_liquidate(json, pri_key)\n--\n\n", {"json", "pri_key"}, 2, SIGNATURE_CONTEXT, true,
+     nullptr},
+    {"sign_signed_oracle_price", "sign_signed_oracle_price(json, pri_key)\n--\n\n", {"json", "pri_key"}, 2,
+     SIGNATURE_CONTEXT, true, nullptr},
+    {"hash_withdraw", "hash_withdraw(json)\n--\n\n", {"json"}, 1, HASH_CONTEXT, false, nullptr},
+    {"hash_transfer", "hash_transfer(json)\n--\n\n", {"json"}, 1, HASH_CONTEXT, false, nullptr},
+    {"hash_limit_order", "hash_limit_order(json)\n--\n\n", {"json"}, 1, HASH_CONTEXT, false, nullptr},
+    {"hash_liquidate", "hash_liquidate(json)\n--\n\n", {"json"}, 1, HASH_CONTEXT, false, nullptr},
+    {"hash_signed_oracle_price", "hash_signed_oracle_price(json)\n--\n\n", {"json"}, 1, HASH_CONTEXT, false,
+     nullptr},
+    {"sign", "sign(private_key, msg)\n--\n\n", {"private_key", "msg"}, 2, "Couldn't sign msg", true, nullptr},
+    {"eth_sign", "eth_sign(private_key, msg)\n--\n\n", {"private_key", "msg"}, 2, "Couldn't sign msg", true,
+     nullptr},
+    {"private_key_from_seed", "private_key_from_seed(seed)\n--\n\n", {"seed"}, 1,
+     "Couldn't derive private key from seed", false, nullptr},
+    {"is_on_curve", "is_on_curve(x, y)\n--\n\n", {"x", "y"}, 2, "Couldn't get verify xy is on curve", false, nullptr},
+    {"public_key_to_xy", "public_key_to_xy(public_key)\n--\n\n", {"public_key"}, 1,
+     "Couldn't convert public key to xy", false, nullptr},
+    {"private_key_to_public_key_xy", "private_key_to_public_key_xy(private_key)\n--\n\n", {"private_key"}, 1,
+     "Couldn't convert private key to public key xy", false, nullptr},
+}};
+
+// ---------------------------------------------------------------------------
+// Failure mapping
+
+// pyo3_runtime.PanicException, created on the first abort that reaches us and
+// kept for the life of the process (under the interpreter lock).
+PyObject* panic_exception_type() {
+    static PyObject* type = nullptr;
+    if (type == nullptr) {
+        type = PyErr_NewExceptionWithDoc(
+            "pyo3_runtime.PanicException",
+            "The exception raised when native code called from Python aborts.\n\n"
+            "Like SystemExit, this exception is derived from BaseException so that\n"
+            "it will typically propagate all the way through the stack and cause the\n"
+            "Python interpreter to exit.",
+            PyExc_BaseException, nullptr);
+    }
+    return type;  // borrowed; null with an exception set when creation failed
+}
+
+// Raises an abort message as ValueError (caught rows) or PanicException.
+PyObject* raise_abort(const std::string& message, bool caught) {
+    PyObject* type = caught ? PyExc_ValueError : panic_exception_type();
+    if (type == nullptr) return nullptr;
+    Ref text(PyUnicode_FromStringAndSize(message.data(), static_cast<Py_ssize_t>(message.size())));
+    if (!text) return nullptr;
+    PyErr_SetObject(type, text.get());
+    return nullptr;
+}
+
+template <class... T>
+PyObject* raise_type_error(const T&... parts) {
+    std::string message;
+    (message.append(parts), ...);
+    PyErr_SetString(PyExc_TypeError, message.c_str());
+    return nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// Argument binding
+
+std::string_view utf8_of(PyObject* s) {  // s borrowed, a str
+    Py_ssize_t size = 0;
+    const char* data = PyUnicode_AsUTF8AndSize(s, &size);
+    if (data == nullptr) return {};
+    return {data, static_cast<std::size_t>(size)};
+}
+
+std::string quoted_name_list(const Function& f, const std::array<PyObject*, MAX_PARAMS>& bound,
+                             std::size_t& count) {
+    std::array<const char*, MAX_PARAMS> missing{};
+    count = 0;
+    for (std::size_t i = 0; i < f.nparams; ++i)
+        if (bound[i] == nullptr) missing[count++] = f.params[i];
+    std::string out;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i > 0) out += count == 2 ? " and " : (i + 1 == count ? ", and " : ", ");
+        out += "'";
+        out += missing[i];
+        out += "'";
+    }
+    return out;
+}
+
+// Fills `bound` (borrowed references) from a vectorcall; false with a TypeError set on failure.
+bool bind_arguments(const Function& f, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames,
+                    std::array<PyObject*, MAX_PARAMS>& bound) {
+    const Py_ssize_t nargs = PyVectorcall_NARGS(nargsf);
+    const std::string name = std::string(f.name) + "()";
+    if (static_cast<std::size_t>(nargs) > f.nparams) {
+        raise_type_error(name, " takes ", std::to_string(f.nparams), " positional arguments but ",
+                         std::to_string(nargs), nargs == 1 ? " was given" : " were given");
+        return false;
+    }
+    for (Py_ssize_t i = 0; i < nargs; ++i) bound[static_cast<std::size_t>(i)] = args[i];
+
+    const Py_ssize_t nkw = kwnames == nullptr ? 0 : PyTuple_GET_SIZE(kwnames);
+    for (Py_ssize_t k = 0; k < nkw; ++k) {
+        PyObject* key = PyTuple_GET_ITEM(kwnames, k);  // borrowed
+        std::size_t slot = MAX_PARAMS;
+        if (PyUnicode_Check(key)) {
+            const std::string_view key_text = utf8_of(key);
+            if (PyErr_Occurred()) PyErr_Clear();  // an unencodable name matches nothing
+            for (std::size_t i = 0; i < f.nparams; ++i)
+                if (key_text == f.params[i]) slot = i;
+        }
+        if (slot == MAX_PARAMS) {
+            Ref shown(PyObject_Str(key));
+            if (!shown) return false;
+            const std::string_view shown_text = utf8_of(shown.get());
+            if (PyErr_Occurred()) return false;
+            raise_type_error(name, " got an unexpected keyword argument '", std::string(shown_text), "'");
+            return false;
+        }
+        if (bound[slot] != nullptr) {
+            raise_type_error(name, " got multiple values for argument '", f.params[slot], "'");
+            return false;
+        }
+        bound[slot] = args[nargs + k];
+    }
+
+    std::size_t count = 0;
+    const std::string names = quoted_name_list(f, bound, count);
+    if (count > 0) {
+        raise_type_error(name, " missing ", std::to_string(count), " required positional argument",
+                         count > 1 ? "s: " : ": ", names);
+        return false;
+    }
+    return true;
+}
+
+// The UTF-8 text of each bound argument, in parameter order; false with the
+// exception set on the first failure.
+bool convert_arguments(const Function& f, const std::array<PyObject*, MAX_PARAMS>& bound, Args& text) {
+    for (std::size_t i = 0; i < f.nparams; ++i) {
+        PyObject* arg = bound[i];  // borrowed
+        if (!PyUnicode_Check(arg)) {
+            std::string type_name = "<failed to extract type name>";
+            Ref qualname(PyType_GetQualName(Py_TYPE(arg)));
+            if (qualname) {
+                const std::string_view q = utf8_of(qualname.get());
+                if (!PyErr_Occurred()) type_name.assign(q);
+            }
+            PyErr_Clear();
+            raise_type_error("argument '", f.params[i], "': '", type_name,
+                             "' object cannot be converted to 'PyString'");
+            return false;
+        }
+        text[i] = utf8_of(arg);  // the buffer lives as long as the str, which the caller holds
+        if (PyErr_Occurred()) return false;  // UnicodeEncodeError, unchanged
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// The one binder
+
+PyObject* call_function(const Function& f, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
+    std::array<PyObject*, MAX_PARAMS> bound{};
+    Args text{};
+    if (!bind_arguments(f, args, nargsf, kwnames, bound) || !convert_arguments(f, bound, text)) return nullptr;
+
+    if (f.op == nullptr) {
+        PyErr_Format(PyExc_NotImplementedError, "%s is not implemented yet", f.name);
+        return nullptr;
+    }
+
+    // The core works on the copied-out views only, so other threads may run meanwhile.
+    // This guard is the only place that catches aborts.
+    Outcome value;
+    std::string abort_message;
+    bool aborted = false;
+    Py_BEGIN_ALLOW_THREADS
+    try {
+        Result<Outcome> r = f.op(text);
+        if (r.ok()) {
+            value = std::move(r).value();
+        } else {
+            abort_message = std::string(f.context) + ": " + r.error().report();
+            lumora::write_abort_diagnostic(abort_message);
+            aborted = true;
+        }
+    } catch (const Abort& a) {
+        abort_message = a.message();
+        aborted = true;
+    } catch (const std::bad_alloc&) {
+        abort_message = "memory allocation failed";
+        lumora::write_abort_diagnostic(abort_message);
+        aborted = true;
+    } catch (...) {
+        abort_message = "unexpected failure in native code";
+        lumora::write_abort_diagnostic(abort_message);
+        aborted = true;
+    }
+    Py_END_ALLOW_THREADS
+
+    if (aborted) return raise_abort(abort_message, f.caught);
+    if (const bool* b = std::get_if<bool>(&value)) return Py_NewRef(*b ? Py_True : Py_False);
+    const std::string& s = std::get<std::string>(value);
+    return PyUnicode_FromStringAndSize(s.data(), static_cast<Py_ssize_t>(s.size()));
+}
+
+template <std::size_t I>
+PyObject* trampoline(PyObject* /*module*/, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
+    return call_function(FUNCTIONS[I], args, nargsf, kwnames);
+}
+
+template <std::size_t... I>
+std::array<PyMethodDef, sizeof...(I)> make_method_defs(std::index_sequence<I...>) {
+    return {{{FUNCTIONS[I].name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&trampoline<I>)),
+              METH_FASTCALL | METH_KEYWORDS, FUNCTIONS[I].doc}...}};
+}
+
+// Function definitions are never freed: the function objects point at them.
+std::array<PyMethodDef, FUNCTIONS.size()> METHOD_DEFS = make_method_defs(std::make_index_sequence<FUNCTIONS.size()>{});
+
+// ---------------------------------------------------------------------------
+// Module initialisation
+
+PyModuleDef MODULE_DEF = {
+    PyModuleDef_HEAD_INIT,
+    "lumora_python_sdk",
+    "A Python module implemented natively: hashing, signing and key functions for the exchange's transactions.",
+    0,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+};
+
+std::atomic<bool> INITIALISED{false};
+
+// Adds one function to the module and to its __all__; false with an exception set.
+bool add_function(PyObject* module, PyObject* module_name, PyMethodDef* def) {
+    Ref function(PyCMethod_New(def, module, module_name, nullptr));
+    if (!function) return false;
+    Ref name(PyObject_GetAttrString(function.get(), "__name__"));
+    if (!name) return false;
+    Ref all(PyObject_GetAttrString(module, "__all__"));
+    if (!all) {
+        if (!PyErr_ExceptionMatches(PyExc_AttributeError)) return false;
+        PyErr_Clear();
+        all.reset(PyList_New(0));
+        if (!all || PyObject_SetAttrString(module, "__all__", all.get()) < 0) return false;
+    }
+    if (!PyList_Check(all.get()) || PyList_Append(all.get(), name.get()) < 0) {
+        const std::string message = "could not append __name__ to __all__";
+        lumora::write_abort_diagnostic(message);
+        PyErr_Clear();
+        raise_abort(message, false);
+        return false;
+    }
+    return PyObject_SetAttr(module, name.get(), function.get()) == 0;
+}
+
+}  // namespace
+
+PyMODINIT_FUNC PyInit_lumora_python_sdk() {
+    Ref module(PyModule_Create2(&MODULE_DEF, PYTHON_API_VERSION));
+    if (!module) return nullptr;
+    if (INITIALISED.exchange(true)) {
+        PyErr_SetString(PyExc_ImportError, "PyO3 modules may only be initialized once per interpreter process");
+        return nullptr;
+    }
+    Ref module_name(PyUnicode_FromString(PyModule_GetName(module.get())));
+    if (!module_name) return nullptr;
+    for (PyMethodDef& def : METHOD_DEFS)
+        if (!add_function(module.get(), module_name.get(), &def)) return nullptr;
+    return module.release();
+}

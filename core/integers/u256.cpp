@@ -1,0 +1,158 @@
+#include "integers/u256.h"
+
+#include <cstdio>
+
+namespace lumora::integers {
+
+namespace {
+
+int hex_value(unsigned char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// The offending byte as a character literal body: the byte is taken as a code
+// point (so 0xe9 is 'é'), with the usual escapes for quotes, backslash and
+// characters that do not print.
+std::string quote_char(unsigned char c) {
+    switch (c) {
+        case '\0': return "\\0";
+        case '\t': return "\\t";
+        case '\n': return "\\n";
+        case '\r': return "\\r";
+        case '\'': return "\\'";
+        case '\\': return "\\\\";
+        default: break;
+    }
+    if (c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == 0xad) {
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "\\u{%x}", c);
+        return buf;
+    }
+    if (c < 0x80) return std::string(1, static_cast<char>(c));
+    std::string out;
+    out.push_back(static_cast<char>(0xc0 | (c >> 6)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3f)));
+    return out;
+}
+
+Error plain_failure(std::string message, std::size_t wraps) {
+    Error e{message, {}};
+    e.causes.assign(wraps, message);
+    return e;
+}
+
+Result<U256> parse_plain(std::string_view text, std::size_t wraps) {
+    if (text.size() >= 2 && text[0] == '0' && text[1] == 'x') text.remove_prefix(2);
+    if (text.size() > 64) return plain_failure("Invalid string length", wraps);
+    // Odd lengths get a leading "0"; positions count it.
+    const std::size_t pad = text.size() % 2;
+    const std::size_t ndigits = text.size() + pad;
+    std::array<std::uint8_t, 32> be{};
+    std::size_t out = 32 - ndigits / 2;
+    int high = 0;
+    for (std::size_t pos = 0; pos < ndigits; ++pos) {
+        const auto c = static_cast<unsigned char>(pos < pad ? '0' : text[pos - pad]);
+        const int v = hex_value(c);
+        if (v < 0)
+            return plain_failure("Invalid character '" + quote_char(c) + "' at position " + std::to_string(pos),
+                                 wraps);
+        if (pos % 2 == 0) {
+            high = v;
+        } else {
+            be[out++] = static_cast<std::uint8_t>(high << 4 | v);
+        }
+    }
+    return U256::from_bytes_be(be);
+}
+
+}  // namespace
+
+U256 U256::from_i128(i128 v) {
+    if (v < 0) abort_with("Unsigned integer can't be created from negative value");
+    return from_u128(static_cast<u128>(v));
+}
+
+U256 U256::from_little_endian(std::span<const std::uint8_t> bytes) {
+    if (bytes.size() > 32) abort_with("assertion failed: 4 * 8 >= slice.len()");
+    U256 r;
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        r.limbs[i / 8] |= static_cast<std::uint64_t>(bytes[i]) << (8 * (i % 8));
+    return r;
+}
+
+U256 U256::from_bytes_be(const std::array<std::uint8_t, 32>& bytes) {
+    U256 r;
+    for (std::size_t i = 0; i < 32; ++i)
+        r.limbs[(31 - i) / 8] |= static_cast<std::uint64_t>(bytes[i]) << (8 * ((31 - i) % 8));
+    return r;
+}
+
+std::array<std::uint8_t, 32> U256::to_bytes_le() const {
+    std::array<std::uint8_t, 32> out{};
+    for (std::size_t i = 0; i < 32; ++i) out[i] = static_cast<std::uint8_t>(limbs[i / 8] >> (8 * (i % 8)));
+    return out;
+}
+
+std::array<std::uint8_t, 32> U256::to_bytes_be() const {
+    auto le = to_bytes_le();
+    std::array<std::uint8_t, 32> out{};
+    for (std::size_t i = 0; i < 32; ++i) out[i] = le[31 - i];
+    return out;
+}
+
+Result<U256> U256::from_str(std::string_view text) { return parse_plain(text, 1); }
+
+Result<U256> U256::from_str_radix16(std::string_view text) { return parse_plain(text, 2); }
+
+std::string U256::to_hex() const {
+    static constexpr char digits[] = "0123456789abcdef";
+    std::string out(66, '0');
+    out[1] = 'x';
+    for (std::size_t i = 0; i < 64; ++i) {
+        const std::uint64_t limb = limbs[3 - i / 16];
+        out[2 + i] = digits[(limb >> (4 * (15 - i % 16))) & 0xf];
+    }
+    return out;
+}
+
+U256 shl(const U256& v, unsigned bits) {
+    U256 r;
+    if (bits >= 256) return r;
+    const unsigned word = bits / 64, bit = bits % 64;
+    for (unsigned i = 3 + 1; i-- > word;) {
+        std::uint64_t x = v.limbs[i - word] << bit;
+        if (bit != 0 && i - word >= 1) x |= v.limbs[i - word - 1] >> (64 - bit);
+        r.limbs[i] = x;
+    }
+    return r;
+}
+
+void add_assign(U256& a, const U256& b) {
+    std::uint64_t carry = 0;
+    for (std::size_t i = 0; i < 4; ++i) {
+        const u128 s = static_cast<u128>(a.limbs[i]) + b.limbs[i] + carry;
+        a.limbs[i] = static_cast<std::uint64_t>(s);
+        carry = static_cast<std::uint64_t>(s >> 64);
+    }
+    if (carry != 0) abort_with("arithmetic operation overflow");
+}
+
+U256 mul(const U256& a, const U256& b) {
+    std::array<std::uint64_t, 8> wide{};
+    for (std::size_t i = 0; i < 4; ++i) {
+        std::uint64_t carry = 0;
+        for (std::size_t j = 0; j < 4; ++j) {
+            const u128 t = static_cast<u128>(a.limbs[i]) * b.limbs[j] + wide[i + j] + carry;
+            wide[i + j] = static_cast<std::uint64_t>(t);
+            carry = static_cast<std::uint64_t>(t >> 64);
+        }
+        wide[i + 4] = carry;
+    }
+    if ((wide[4] | wide[5] | wide[6] | wide[7]) != 0) abort_with("arithmetic operation overflow");
+    return U256({wide[0], wide[1], wide[2], wide[3]});
+}
+
+}  // namespace lumora::integers

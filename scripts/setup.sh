@@ -1,0 +1,40 @@
+# Sourced by the other scripts: installs what the project needs on a fresh
+# Debian machine and activates the project's virtual environment (.venv) with
+# the module built and installed from this checkout.
+set -euo pipefail
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$ROOT"
+
+DEBIAN_PACKAGES=(g++ cmake make libssl-dev libgtest-dev libbenchmark-dev python3-venv)
+missing=()
+for p in "${DEBIAN_PACKAGES[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+  echo "== installing Debian packages: ${missing[*]}"
+  SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
+
+# The target interpreter is 3.12; PYTHON overrides the choice.
+pick_python() {
+  if [ -n "${PYTHON:-}" ]; then echo "$PYTHON"; return; fi
+  for c in python3.12 /root/.pyenv/versions/3.12*/bin/python3.12 /usr/bin/python3.12 python3; do
+    if command -v "$c" >/dev/null 2>&1 && "$c" -c 'import sys; assert sys.version_info >= (3, 11)' 2>/dev/null; then
+      echo "$c"; return
+    fi
+  done
+  echo "no Python 3.11 or newer found" >&2; exit 1
+}
+
+VENV="${VENV:-$ROOT/.venv}"
+if [ ! -x "$VENV/bin/python" ]; then
+  "$(pick_python)" -m venv "$VENV"
+fi
+# shellcheck disable=SC1091
+source "$VENV/bin/activate"
+python -m pip install -q --upgrade pip >/dev/null
+python -m pip install -q scikit-build-core pytest hypothesis mypy
+echo "== building and installing the module for $(python -c 'import sys; print(sys.version.split()[0])')"
+python -m pip install -q --no-build-isolation .

@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Runs every test: the core's unit tests (ctest) and the module's tests (pytest).
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
+
+echo "== core unit tests"
+cmake -S . -B build/core -DLUMORA_BUILD_TESTS=ON -DLUMORA_BUILD_MODULE=OFF >/dev/null
+cmake --build build/core -j"$(nproc)"
+ctest --test-dir build/core --output-on-failure -j"$(nproc)"
+
+echo "== module tests"
+python -m pytest -q tests

@@ -1,0 +1,121 @@
+"""The module as Python sees it: names, signatures, argument binding and failure types."""
+import subprocess
+import sys
+import textwrap
+
+import pytest
+
+import lumora_python_sdk as sdk
+
+FUNCTIONS = {
+    "verify_signature": ("sig_r", "sig_s", "pub_key_x", "pub_key_y", "msg"),
+    "sign_withdraw": ("json", "pri_key"),
+    "sign_transfer": ("json", "pri_key"),
+    "sign_limit_order": ("json", "pri_key"),
+    "sign_liquidate": ("json", "pri_key"),
+    "sign_signed_oracle_price": ("json", "pri_key"),
+    "hash_withdraw": ("json",),
+    "hash_transfer": ("json",),
+    "hash_limit_order": ("json",),
+    "hash_liquidate": ("json",),
+    "hash_signed_oracle_price": ("json",),
+    "sign": ("private_key", "msg"),
+    "eth_sign": ("private_key", "msg"),
+    "private_key_from_seed": ("seed",),
+    "is_on_curve": ("x", "y"),
+    "public_key_to_xy": ("public_key",),
+    "private_key_to_public_key_xy": ("private_key",),
+}
+
+
+def test_module_attributes():
+    assert sdk.__all__ == list(FUNCTIONS)
+    assert sdk.__name__ == "lumora_python_sdk"
+    assert "natively" in sdk.__doc__
+    for name, params in FUNCTIONS.items():
+        fn = getattr(sdk, name)
+        assert fn.__name__ == name
+        assert fn.__module__ == "lumora_python_sdk"
+        assert fn.__doc__ is None
+        assert fn.__text_signature__ == "(" + ", ".join(params) + ")"
+
+
+@pytest.mark.parametrize(
+    "call, message",
+    [
+        (lambda: sdk.hash_withdraw(), "hash_withdraw() missing 1 required positional argument: 'json'"),
+        (lambda: sdk.sign("k"), "sign() missing 1 required positional argument: 'msg'"),
+        (lambda: sdk.sign(), "sign() missing 2 required positional arguments: 'private_key' and 'msg'"),
+        (
+            lambda: sdk.verify_signature("a", "b"),
+            "verify_signature() missing 3 required positional arguments: 'pub_key_x', 'pub_key_y', and 'msg'",
+        ),
+        (
+            lambda: sdk.verify_signature("a", msg="b"),
+            "verify_signature() missing 3 required positional arguments: 'sig_s', 'pub_key_x', and 'pub_key_y'",
+        ),
+        (lambda: sdk.hash_transfer("a", "b"), "hash_transfer() takes 1 positional arguments but 2 were given"),
+        (lambda: sdk.sign("a", "b", "c"), "sign() takes 2 positional arguments but 3 were given"),
+        (
+            lambda: sdk.sign_transfer(json="{}", pri_key="k", extra="x"),
+            "sign_transfer() got an unexpected keyword argument 'extra'",
+        ),
+        (lambda: sdk.sign_transfer("{}", json="{}"), "sign_transfer() got multiple values for argument 'json'"),
+        (
+            lambda: sdk.hash_transfer(b"{}"),
+            "argument 'json': 'bytes' object cannot be converted to 'PyString'",
+        ),
+        (
+            lambda: sdk.is_on_curve("1", None),
+            "argument 'y': 'NoneType' object cannot be converted to 'PyString'",
+        ),
+        (
+            lambda: sdk.is_on_curve(y=1.5, x=[]),
+            "argument 'x': 'list' object cannot be converted to 'PyString'",
+        ),
+        (
+            lambda: sdk.hash_transfer(json=sdk),
+            "argument 'json': 'module' object cannot be converted to 'PyString'",
+        ),
+    ],
+)
+def test_binding_type_errors(call, message):
+    with pytest.raises(TypeError) as info:
+        call()
+    assert str(info.value) == message
+
+
+def test_nested_class_reports_qualified_name():
+    class Outer:
+        class Inner:
+            pass
+
+    with pytest.raises(TypeError, match=r"'test_nested_class_reports_qualified_name.<locals>.Outer.Inner' object"):
+        sdk.hash_withdraw(Outer.Inner())
+
+
+def test_unexpected_keyword_checked_before_conversion():
+    # Binding completes before any argument is converted.
+    with pytest.raises(TypeError, match="missing 1 required positional argument: 'msg'"):
+        sdk.sign(b"not text")
+
+
+def test_lone_surrogate_raises_unicode_encode_error():
+    with pytest.raises(UnicodeEncodeError):
+        sdk.hash_withdraw("\ud800")
+
+
+def test_second_initialisation_fails():
+    script = textwrap.dedent(
+        """
+        import sys
+        import lumora_python_sdk
+        del sys.modules["lumora_python_sdk"]
+        try:
+            import lumora_python_sdk
+        except ImportError as e:
+            print(type(e).__name__, e)
+        """
+    )
+    out = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True, check=True).stdout
+    assert out.strip() == "ImportError PyO3 modules may only be initialized once per interpreter process"
