@@ -1,0 +1,117 @@
+#include <cstdio>
+
+#include "field/fr.h"
+#include "field/fs.h"
+
+namespace lumora::field {
+
+std::string repr_to_hex(const Repr& r) {
+    char buf[67];
+    std::snprintf(buf, sizeof buf, "0x%016llx%016llx%016llx%016llx", static_cast<unsigned long long>(r[3]),
+                  static_cast<unsigned long long>(r[2]), static_cast<unsigned long long>(r[1]),
+                  static_cast<unsigned long long>(r[0]));
+    return buf;
+}
+
+Repr repr_from_bytes_be(std::span<const std::uint8_t, 32> bytes) {
+    Repr r{};
+    for (std::size_t i = 0; i < 32; ++i) r[(31 - i) / 8] |= static_cast<u64>(bytes[i]) << (8 * ((31 - i) % 8));
+    return r;
+}
+
+std::array<std::uint8_t, 32> repr_to_bytes_be(const Repr& r) {
+    std::array<std::uint8_t, 32> out{};
+    for (std::size_t i = 0; i < 32; ++i) out[i] = static_cast<std::uint8_t>(r[(31 - i) / 8] >> (8 * ((31 - i) % 8)));
+    return out;
+}
+
+Repr repr_from_bytes_le(std::span<const std::uint8_t, 32> bytes) {
+    Repr r{};
+    for (std::size_t i = 0; i < 32; ++i) r[i / 8] |= static_cast<u64>(bytes[i]) << (8 * (i % 8));
+    return r;
+}
+
+std::array<std::uint8_t, 32> repr_to_bytes_le(const Repr& r) {
+    std::array<std::uint8_t, 32> out{};
+    for (std::size_t i = 0; i < 32; ++i) out[i] = static_cast<std::uint8_t>(r[i / 8] >> (8 * (i % 8)));
+    return out;
+}
+
+std::string not_in_field_message(const Repr& r) { return repr_to_hex(r) + " is not an element of the field"; }
+
+std::string not_in_field_debug(const Repr& r) { return "NotInField(\"" + repr_to_hex(r) + "\")"; }
+
+namespace {
+
+// (r − 1)/2, t = (r − 1)/2^28 and (t + 1)/2.
+constexpr Repr LEGENDRE_EXPONENT = {0xa1f0fac9f8000000, 0x9419f4243cdcb848, 0xdc2822db40c0ac2e,
+                                    0x183227397098d014};
+constexpr Repr T = {0x9b9709143e1f593f, 0x181585d2833e8487, 0x131a029b85045b68, 0x000000030644e72e};
+constexpr Repr T_PLUS_1_OVER_2 = {0xcdcb848a1f0faca0, 0x0c0ac2e9419f4243, 0x098d014dc2822db4,
+                                  0x0000000183227397};
+constexpr unsigned S = 28;
+// 7^t, a primitive 2^28-th root of unity, in Montgomery form.
+constexpr Limbs ROOT_OF_UNITY = {0x9632c7c5b639feb8, 0x985ce3400d0ff299, 0xb2dd880001b0ecd8,
+                                 0x1d69070d6d98ce29};
+
+}  // namespace
+
+Legendre legendre(const Fr& a) {
+    const Fr s = a.pow_var(LEGENDRE_EXPONENT);
+    if (s.is_zero()) return Legendre::Zero;
+    return s == Fr::one() ? Legendre::QuadraticResidue : Legendre::QuadraticNonResidue;
+}
+
+std::optional<Fr> sqrt(const Fr& a) {
+    switch (legendre(a)) {
+        case Legendre::Zero: return a;
+        case Legendre::QuadraticNonResidue: return std::nullopt;
+        case Legendre::QuadraticResidue: break;
+    }
+    Fr c = Fr::from_mont(ROOT_OF_UNITY);
+    Fr x = a.pow_var(T_PLUS_1_OVER_2);
+    Fr b = a.pow_var(T);
+    unsigned m = S;
+    while (b != Fr::one()) {
+        unsigned i = 1;
+        Fr b2 = b.square();
+        while (b2 != Fr::one()) {
+            b2 = b2.square();
+            ++i;
+        }
+        for (unsigned j = 0; j + i + 1 < m; ++j) c = c.square();
+        x *= c;
+        c = c.square();
+        b *= c;
+        m = i;
+    }
+    return x;
+}
+
+std::optional<Fr> fr_from_str(std::string_view text) {
+    if (text.empty()) return std::nullopt;
+    if (text == "0") return Fr::zero();
+    const Fr ten = Fr::from_u64(10);
+    Fr value = Fr::zero();
+    bool first = true;
+    for (char ch : text) {
+        if (ch < '0' || ch > '9') return std::nullopt;
+        if (first && ch == '0') return std::nullopt;
+        first = false;
+        value = value * ten + Fr::from_u64(static_cast<u64>(ch - '0'));
+    }
+    return value;
+}
+
+Fs fs_to_uniform_32(std::span<const std::uint8_t, 32> bytes) {
+    const Repr r = repr_from_bytes_le(bytes);
+    const Fs one = Fs::one();
+    Fs acc = Fs::zero();
+    for (int i = 255; i >= 0; --i) {
+        acc = acc.dbl();
+        if ((r[i / 64] >> (i % 64)) & 1) acc += one;
+    }
+    return acc;
+}
+
+}  // namespace lumora::field

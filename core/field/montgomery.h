@@ -1,0 +1,290 @@
+// One Montgomery engine for the prime fields of the system; each field is a
+// thin parameter set (see fr.h, fs.h).
+//
+// An Element holds four 64-bit limbs, least significant first, of x·R mod p
+// with R = 2^256, always fully reduced below p, so equality is limb equality.
+// A Repr is a canonical integer (four limbs, least significant first); one
+// made by into_repr() is below p, one made by a caller may be any 256-bit value.
+//
+// Operations named *_ct run without data-dependent branches or memory
+// accesses; the others may branch on data (inverse, pow, from_repr).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <utility>
+
+#include "common/error.h"
+
+namespace lumora::field {
+
+using u64 = std::uint64_t;
+using u128 = unsigned __int128;
+using Limbs = std::array<u64, 4>;
+using Repr = Limbs;  // canonical integer, least significant limb first
+
+// "0x" and limbs 3..0 as sixteen lowercase digits each.
+std::string repr_to_hex(const Repr& r);
+// Big- and little-endian 32-byte forms of a canonical integer.
+Repr repr_from_bytes_be(std::span<const std::uint8_t, 32> bytes);
+std::array<std::uint8_t, 32> repr_to_bytes_be(const Repr& r);
+Repr repr_from_bytes_le(std::span<const std::uint8_t, 32> bytes);
+std::array<std::uint8_t, 32> repr_to_bytes_le(const Repr& r);
+
+// The decoding failure of from_repr: its display form is the message of the
+// returned Error; the debug form is NotInField("0x…").
+std::string not_in_field_message(const Repr& r);
+std::string not_in_field_debug(const Repr& r);
+
+namespace detail {
+
+inline u64 adc(u64 a, u64 b, u64& carry) {
+    const u128 t = static_cast<u128>(a) + b + carry;
+    carry = static_cast<u64>(t >> 64);
+    return static_cast<u64>(t);
+}
+
+inline u64 sbb(u64 a, u64 b, u64& borrow) {
+    const u128 t = static_cast<u128>(a) - b - borrow;
+    borrow = static_cast<u64>(t >> 127);  // 1 when the subtraction wrapped
+    return static_cast<u64>(t);
+}
+
+// a + b·c + carry, returning the low word and leaving the high word in carry.
+inline u64 mac(u64 a, u64 b, u64 c, u64& carry) {
+    const u128 t = static_cast<u128>(b) * c + a + carry;
+    carry = static_cast<u64>(t >> 64);
+    return static_cast<u64>(t);
+}
+
+// a >= b as 256-bit integers, comparing from the top limb down.
+inline bool geq(const Limbs& a, const Limbs& b) {
+    for (int i = 3; i >= 0; --i) {
+        if (a[i] != b[i]) return a[i] > b[i];
+    }
+    return true;
+}
+
+inline Limbs sub_nocheck(const Limbs& a, const Limbs& b) {
+    Limbs r;
+    u64 borrow = 0;
+    for (int i = 0; i < 4; ++i) r[i] = sbb(a[i], b[i], borrow);
+    return r;
+}
+
+// Branch-free: r = a - m if that does not borrow, else a (the top carry
+// counts as a fifth limb).
+inline Limbs reduce_once_ct(const Limbs& a, u64 top, const Limbs& m) {
+    Limbs d;
+    u64 borrow = 0;
+    for (int i = 0; i < 4; ++i) d[i] = sbb(a[i], m[i], borrow);
+    sbb(top, 0, borrow);
+    const u64 keep_a = 0 - borrow;  // all ones when a < m
+    Limbs r;
+    for (int i = 0; i < 4; ++i) r[i] = (a[i] & keep_a) | (d[i] & ~keep_a);
+    return r;
+}
+
+}  // namespace detail
+
+// P supplies: MODULUS, R (one), R2, R3, INV (−p⁻¹ mod 2^64), all as constexpr Limbs/u64.
+template <class P>
+class Element {
+public:
+    constexpr Element() = default;
+
+    static constexpr Element zero() { return Element(); }
+    static constexpr Element one() { return from_mont(P::R); }
+    static constexpr Element from_mont(const Limbs& m) {
+        Element e;
+        e.m_ = m;
+        return e;
+    }
+    const Limbs& mont() const { return m_; }
+
+    // Any 256-bit integer, reduced mod p (R2 < p keeps the product below 2p).
+    static Element from_raw(const Repr& r) { return mont_mul(r, P::R2); }
+    static Element from_u64(u64 v) { return from_raw({v, 0, 0, 0}); }
+    static Element from_u128(u128 v) { return from_raw({static_cast<u64>(v), static_cast<u64>(v >> 64), 0, 0}); }
+
+    // The element of a canonical integer; an Error (not_in_field_message) when r >= p.
+    static Result<Element> from_repr(const Repr& r) {
+        if (detail::geq(r, P::MODULUS)) return Error{not_in_field_message(r), {}};
+        return from_raw(r);
+    }
+    Repr into_repr() const { return mont_reduce({m_[0], m_[1], m_[2], m_[3], 0, 0, 0, 0}).m_; }
+
+    // Hash-side forms: 32 little-endian bytes with a validity flag computed
+    // through a full borrow chain; the element is computed either way.
+    static std::pair<Element, bool> from_bytes_le_ct(std::span<const std::uint8_t, 32> bytes) {
+        const Repr r = repr_from_bytes_le(bytes);
+        u64 borrow = 0;
+        for (int i = 0; i < 4; ++i) detail::sbb(r[i], P::MODULUS[i], borrow);
+        return {from_raw(r), borrow == 1};
+    }
+    std::array<std::uint8_t, 32> to_bytes_le() const { return repr_to_bytes_le(into_repr()); }
+    // (low + high·2^256) mod p for eight limbs, least significant first.
+    static Element from_u512(const std::array<u64, 8>& w) {
+        return mont_mul({w[0], w[1], w[2], w[3]}, P::R2) + mont_mul({w[4], w[5], w[6], w[7]}, P::R3);
+    }
+    static Element from_bytes_wide(std::span<const std::uint8_t, 64> bytes) {
+        std::array<u64, 8> w{};
+        for (std::size_t i = 0; i < 64; ++i) w[i / 8] |= static_cast<u64>(bytes[i]) << (8 * (i % 8));
+        return from_u512(w);
+    }
+    std::string to_hex() const { return repr_to_hex(into_repr()); }
+
+    friend Element operator+(const Element& a, const Element& b) {
+        Limbs s;
+        u64 carry = 0;
+        for (int i = 0; i < 4; ++i) s[i] = detail::adc(a.m_[i], b.m_[i], carry);
+        return from_mont(detail::reduce_once_ct(s, carry, P::MODULUS));
+    }
+    friend Element operator-(const Element& a, const Element& b) {
+        Limbs d;
+        u64 borrow = 0;
+        for (int i = 0; i < 4; ++i) d[i] = detail::sbb(a.m_[i], b.m_[i], borrow);
+        const u64 mask = 0 - borrow;  // add p back when the subtraction wrapped
+        u64 carry = 0;
+        for (int i = 0; i < 4; ++i) d[i] = detail::adc(d[i], P::MODULUS[i] & mask, carry);
+        return from_mont(d);
+    }
+    friend Element operator-(const Element& a) { return zero() - a; }
+    friend Element operator*(const Element& a, const Element& b) { return mont_mul(a.m_, b.m_); }
+    Element& operator+=(const Element& b) { return *this = *this + b; }
+    Element& operator-=(const Element& b) { return *this = *this - b; }
+    Element& operator*=(const Element& b) { return *this = *this * b; }
+    Element dbl() const { return *this + *this; }
+    Element square() const { return mont_mul(m_, m_); }
+
+    bool is_zero() const { return (m_[0] | m_[1] | m_[2] | m_[3]) == 0; }
+    friend bool operator==(const Element& a, const Element& b) { return a.m_ == b.m_; }
+    // 1 when equal, else 0, without branching.
+    u64 ct_eq(const Element& b) const {
+        u64 diff = 0;
+        for (int i = 0; i < 4; ++i) diff |= m_[i] ^ b.m_[i];
+        return 1 ^ ((diff | (0 - diff)) >> 63);
+    }
+    // Branch-free select: b when choice is 1, a when 0.
+    static Element select_ct(const Element& a, const Element& b, u64 choice) {
+        const u64 mask = 0 - choice;
+        Element r;
+        for (int i = 0; i < 4; ++i) r.m_[i] = (a.m_[i] & ~mask) | (b.m_[i] & mask);
+        return r;
+    }
+
+    // a^e by square-and-multiply from the top set bit of e (variable time).
+    Element pow_var(const Repr& e) const {
+        Element acc = one();
+        bool started = false;
+        for (int i = 255; i >= 0; --i) {
+            if (started) acc = acc.square();
+            if ((e[i / 64] >> (i % 64)) & 1) {
+                acc = started ? acc * *this : *this;
+                started = true;
+            }
+        }
+        return acc;
+    }
+
+    // Binary extended Euclid on the Montgomery limbs; the result comes out in
+    // Montgomery form because b starts at R^2. None for zero.
+    std::optional<Element> inverse() const {
+        if (is_zero()) return std::nullopt;
+        const Limbs one_int = {1, 0, 0, 0};
+        Limbs u = m_, v = P::MODULUS, b = P::R2, c = {0, 0, 0, 0};
+        while (u != one_int && v != one_int) {
+            while ((u[0] & 1) == 0) {
+                shr1(u, 0);
+                halve_mod(b);
+            }
+            while ((v[0] & 1) == 0) {
+                shr1(v, 0);
+                halve_mod(c);
+            }
+            if (!detail::geq(u, v)) {  // v > u
+                v = detail::sub_nocheck(v, u);
+                c = (from_mont(c) - from_mont(b)).m_;
+            } else {
+                u = detail::sub_nocheck(u, v);
+                b = (from_mont(b) - from_mont(c)).m_;
+            }
+        }
+        return from_mont(u == one_int ? b : c);
+    }
+
+    // Constant-time a^(p−2): 256 squarings, 256 multiplications, branch-free
+    // selects. The flag is 0 (and the value zero) for zero.
+    std::pair<Element, u64> invert_ct() const {
+        Element acc = one();
+        for (int i = 255; i >= 0; --i) {
+            acc = acc.square();
+            const Element with = acc * *this;
+            acc = select_ct(acc, with, (P::MODULUS_MINUS_2[i / 64] >> (i % 64)) & 1);
+        }
+        const u64 nonzero = 1 ^ ct_eq(zero());
+        return {acc, nonzero};
+    }
+
+private:
+    static void shr1(Limbs& a, u64 top) {
+        for (int i = 0; i < 3; ++i) a[i] = (a[i] >> 1) | (a[i + 1] << 63);
+        a[3] = (a[3] >> 1) | (top << 63);
+    }
+    // x/2 mod p for x < p: odd values get p added first (the sum keeps its carry).
+    static void halve_mod(Limbs& x) {
+        if ((x[0] & 1) == 0) {
+            shr1(x, 0);
+            return;
+        }
+        u64 carry = 0;
+        for (int i = 0; i < 4; ++i) x[i] = detail::adc(x[i], P::MODULUS[i], carry);
+        shr1(x, carry);
+    }
+
+    // Reduces a 512-bit value t (below p·2^256) to t·R⁻¹ mod p.
+    static Element mont_reduce(std::array<u64, 8> t) {
+        u64 top = 0;  // carry out of the high half
+        for (int i = 0; i < 4; ++i) {
+            const u64 m = t[i] * P::INV;
+            u64 carry = 0;
+            for (int j = 0; j < 4; ++j) t[i + j] = detail::mac(t[i + j], m, P::MODULUS[j], carry);
+            // Propagate into the upper limbs.
+            for (int k = i + 4; k < 8 && carry != 0; ++k) {
+                const u128 s = static_cast<u128>(t[k]) + carry;
+                t[k] = static_cast<u64>(s);
+                carry = static_cast<u64>(s >> 64);
+            }
+            top += carry;
+        }
+        return from_mont(detail::reduce_once_ct({t[4], t[5], t[6], t[7]}, top, P::MODULUS));
+    }
+
+    // Operand scanning with interleaved reduction (CIOS), result below 2p
+    // reduced once; p < 2^254 leaves room for the carries.
+    static Element mont_mul(const Limbs& a, const Limbs& b) {
+        u64 t[6] = {0, 0, 0, 0, 0, 0};
+        for (int i = 0; i < 4; ++i) {
+            u64 carry = 0;
+            for (int j = 0; j < 4; ++j) t[j] = detail::mac(t[j], a[i], b[j], carry);
+            u64 c2 = 0;
+            t[4] = detail::adc(t[4], carry, c2);
+            t[5] = c2;
+            const u64 m = t[0] * P::INV;
+            carry = 0;
+            detail::mac(t[0], m, P::MODULUS[0], carry);
+            for (int j = 1; j < 4; ++j) t[j - 1] = detail::mac(t[j], m, P::MODULUS[j], carry);
+            c2 = 0;
+            t[3] = detail::adc(t[4], carry, c2);
+            t[4] = t[5] + c2;
+        }
+        return from_mont(detail::reduce_once_ct({t[0], t[1], t[2], t[3]}, t[4], P::MODULUS));
+    }
+
+    Limbs m_{};
+};
+
+}  // namespace lumora::field

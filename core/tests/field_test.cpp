@@ -1,0 +1,174 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "field/fr.h"
+#include "field/fs.h"
+
+namespace lumora::field {
+namespace {
+
+const Repr R_MODULUS = FrParams::MODULUS;
+const Repr L_MODULUS = FsParams::MODULUS;
+
+std::mt19937_64& rng() {
+    static std::mt19937_64 g([] {
+        const auto seed = std::random_device{}();
+        std::printf("field_test seed %u\n", seed);
+        return seed;
+    }());
+    return g;
+}
+
+template <class F>
+F random_element() {
+    return F::from_raw({rng()(), rng()(), rng()(), rng()()});
+}
+
+Repr minus_one(Repr r) {
+    r[0] -= 1;  // neither modulus ends in a zero limb
+    return r;
+}
+
+TEST(Fr, DecimalParsing) {
+    EXPECT_FALSE(fr_from_str(""));
+    EXPECT_EQ(fr_from_str("0"), Fr::zero());
+    for (const char* bad : {"00", "01", "0x1", "-1", "+1", " 1", "1 ", "1a", "\xc3\xa9"}) EXPECT_FALSE(fr_from_str(bad)) << bad;
+    EXPECT_EQ(fr_from_str("168698"), Fr::from_u64(168698));
+    EXPECT_EQ(fr_from_str("21888242871839275222246405745257275088548364400416034343698204186575808495617"), Fr::zero());
+    EXPECT_EQ(fr_from_str("21888242871839275222246405745257275088548364400416034343698204186575808495618"), Fr::one());
+}
+
+TEST(Fr, ReprConversions) {
+    const auto rejected = Fr::from_repr(R_MODULUS);
+    ASSERT_FALSE(rejected.ok());
+    EXPECT_EQ(rejected.error().message,
+              "0x30644e72e131a029b85045b68181585d2833e84879b9709143e1f593f0000001 is not an element of the field");
+    EXPECT_EQ(not_in_field_debug(R_MODULUS),
+              "NotInField(\"0x30644e72e131a029b85045b68181585d2833e84879b9709143e1f593f0000001\")");
+    EXPECT_EQ(Fr::from_repr(minus_one(R_MODULUS)).value(), -Fr::one());
+
+    const auto r_bytes = repr_to_bytes_le(R_MODULUS);
+    EXPECT_FALSE(Fr::from_bytes_le_ct(r_bytes).second);
+    EXPECT_TRUE(Fr::from_bytes_le_ct(repr_to_bytes_le(minus_one(R_MODULUS))).second);
+
+    const auto one_bytes = Fr::one().to_bytes_le();
+    EXPECT_EQ(one_bytes[0], 1);
+    for (std::size_t i = 1; i < 32; ++i) EXPECT_EQ(one_bytes[i], 0);
+    EXPECT_EQ(Fr::one().to_hex(), "0x0000000000000000000000000000000000000000000000000000000000000001");
+    EXPECT_EQ(Fr::one().mont(), FrParams::R);
+
+    EXPECT_EQ(Fr::from_raw({~0ULL, ~0ULL, ~0ULL, ~0ULL}).to_hex(),
+              "0x0e0a77c19a07df2f666ea36f7879462e36fc76959f60cd29ac96341c4ffffffa");
+    std::array<std::uint8_t, 64> ff;
+    ff.fill(0xff);
+    EXPECT_EQ(Fr::from_bytes_wide(ff).to_hex(), "0x0216d0b17f4e44a58c49833d53bb808553fe3ab1e35c59e31bb8e645ae216da6");
+
+    for (int i = 0; i < 200; ++i) {
+        const Fr a = random_element<Fr>();
+        EXPECT_EQ(Fr::from_repr(a.into_repr()).value(), a);
+        const auto [b, valid] = Fr::from_bytes_le_ct(a.to_bytes_le());
+        EXPECT_TRUE(valid);
+        EXPECT_EQ(b, a);
+        EXPECT_EQ(repr_from_bytes_be(repr_to_bytes_be(a.into_repr())), a.into_repr());
+    }
+}
+
+TEST(Fr, ArithmeticIdentities) {
+    EXPECT_EQ(-Fr::zero(), Fr::zero());
+    EXPECT_EQ((-Fr::one()).dbl(), -Fr::from_u64(2));
+    for (int i = 0; i < 300; ++i) {
+        const Fr a = random_element<Fr>(), b = random_element<Fr>(), c = random_element<Fr>();
+        EXPECT_EQ(a * (b + c), a * b + a * c);
+        EXPECT_EQ((a - b) + b, a);
+        EXPECT_EQ(a.square(), a * a);
+        EXPECT_EQ(a.dbl(), a + a);
+        EXPECT_EQ(a + -a, Fr::zero());
+        EXPECT_EQ(a.ct_eq(a), 1u);
+        EXPECT_EQ(a.ct_eq(a + Fr::one()), 0u);
+        // Wide reduction agrees with building the value from its halves.
+        const std::array<u64, 8> w = {rng()(), rng()(), rng()(), rng()(), rng()(), rng()(), rng()(), rng()()};
+        const Fr two_256 = Fr::from_mont(FrParams::R2);  // R·R⁻¹·R = 2^256 mod r in Montgomery form
+        EXPECT_EQ(Fr::from_u512(w), Fr::from_raw({w[0], w[1], w[2], w[3]}) + Fr::from_raw({w[4], w[5], w[6], w[7]}) * two_256);
+    }
+}
+
+TEST(Fr, Inversion) {
+    EXPECT_FALSE(Fr::zero().inverse());
+    const auto [z, z_ok] = Fr::zero().invert_ct();
+    EXPECT_EQ(z, Fr::zero());
+    EXPECT_EQ(z_ok, 0u);
+    EXPECT_EQ(Fr::one().inverse(), Fr::one());
+    // Limbs exactly 1: the loop does not run.
+    const Fr tiny = Fr::from_mont({1, 0, 0, 0});
+    EXPECT_EQ(*tiny.inverse() * tiny, Fr::one());
+    for (int i = 0; i < 100; ++i) {
+        const Fr a = random_element<Fr>();
+        const auto inv = a.inverse();
+        ASSERT_TRUE(inv);
+        EXPECT_EQ(*inv * a, Fr::one());
+        const auto [inv2, ok] = a.invert_ct();
+        EXPECT_EQ(ok, 1u);
+        EXPECT_EQ(inv2, *inv);
+    }
+}
+
+TEST(Fr, SquareRoots) {
+    EXPECT_EQ(sqrt(Fr::zero()), Fr::zero());
+    EXPECT_FALSE(sqrt(Fr::from_u64(7)));
+    EXPECT_FALSE(sqrt(Fr::from_u64(5)));
+    EXPECT_EQ(legendre(Fr::from_u64(7)), Legendre::QuadraticNonResidue);
+    EXPECT_EQ(sqrt(Fr::from_u64(4))->square(), Fr::from_u64(4));
+    // The root of unity has order exactly 2^28.
+    Fr w = Fr::from_mont({0x9632c7c5b639feb8, 0x985ce3400d0ff299, 0xb2dd880001b0ecd8, 0x1d69070d6d98ce29});
+    EXPECT_EQ(w, Fr::from_u64(7).pow_var({0x9b9709143e1f593f, 0x181585d2833e8487, 0x131a029b85045b68, 0x30644e72e}));
+    for (int i = 0; i < 27; ++i) w = w.square();
+    EXPECT_EQ(w, -Fr::one());
+    for (int i = 0; i < 50; ++i) {
+        const Fr a = random_element<Fr>();
+        const auto root = sqrt(a.square());
+        ASSERT_TRUE(root);
+        EXPECT_TRUE(*root == a || *root == -a);
+        EXPECT_EQ(legendre(a.square()), a.is_zero() ? Legendre::Zero : Legendre::QuadraticResidue);
+    }
+}
+
+TEST(Fs, KnownValues) {
+    const auto rejected = Fs::from_repr(L_MODULUS);
+    ASSERT_FALSE(rejected.ok());
+    EXPECT_EQ(rejected.error().message,
+              "0x060c89ce5c263405370a08b6d0302b0bab3eedb83920ee0a677297dc392126f1 is not an element of the field");
+    EXPECT_TRUE(Fs::from_repr(minus_one(L_MODULUS)).ok());
+    EXPECT_EQ(fs_char(), (Repr{0x677297dc392126f1, 0xab3eedb83920ee0a, 0x370a08b6d0302b0b, 0x060c89ce5c263405}));
+    EXPECT_EQ(repr_to_hex(Fs::zero().into_repr()), "0x" + std::string(64, '0'));
+
+    std::array<std::uint8_t, 32> bytes{};
+    EXPECT_EQ(fs_to_uniform_32(bytes), Fs::zero());
+    bytes[0] = 1;
+    EXPECT_EQ(fs_to_uniform_32(bytes), Fs::one());
+    EXPECT_EQ(fs_to_uniform_32(repr_to_bytes_le(L_MODULUS)), Fs::zero());
+    bytes.fill(0xff);
+    EXPECT_EQ(repr_to_hex(fs_to_uniform_32(bytes).into_repr()),
+              "0x01f16424e1bb7724f85a9201d818f015e7acffc6a098f24b073315dea08f9c75");
+    const auto be = repr_to_bytes_be(minus_one(L_MODULUS));
+    EXPECT_EQ(repr_from_bytes_be(be), minus_one(L_MODULUS));
+}
+
+TEST(Fs, AgreesWithGenericReduction) {
+    for (int i = 0; i < 200; ++i) {
+        std::array<std::uint8_t, 32> bytes;
+        for (auto& b : bytes) b = static_cast<std::uint8_t>(rng()());
+        EXPECT_EQ(fs_to_uniform_32(bytes), Fs::from_raw(repr_from_bytes_le(bytes)));
+        const Fs a = random_element<Fs>(), b = random_element<Fs>();
+        EXPECT_EQ(Fs::from_repr(a.into_repr()).value(), a);
+        EXPECT_EQ(*a.inverse() * a, Fs::one());
+        EXPECT_EQ((a * b) * b.inverse().value(), a);
+        std::array<u64, 8> w{};
+        for (auto& x : w) x = rng()();
+        const Fs two_256 = Fs::from_mont(FsParams::R2);
+        EXPECT_EQ(Fs::from_u512(w), Fs::from_raw({w[0], w[1], w[2], w[3]}) + Fs::from_raw({w[4], w[5], w[6], w[7]}) * two_256);
+    }
+}
+
+}  // namespace
+}  // namespace lumora::field
