@@ -1,0 +1,19 @@
+import json
+import pathlib
+
+import pytest
+
+ROOT = pathlib.Path(__file__).resolve().parent.parent
+# Known answers computed independently of this code; they live beside the project.
+VECTORS = ROOT.parent / "shared" / "vectors"
+
+
+@pytest.fixture(scope="session")
+def vectors_dir():
+    assert VECTORS.is_dir(), f"known-answer vectors not found at {VECTORS}"
+    return VECTORS
+
+
+def load_function_cases():
+    data = json.loads((VECTORS / "functions.json").read_text())["functions"]
+    return [(name, case) for name, spec in data.items() for case in spec["cases"]]
