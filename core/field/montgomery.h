@@ -11,6 +11,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -154,6 +155,35 @@ public:
     }
     friend Element operator-(const Element& a) { return zero() - a; }
     friend Element operator*(const Element& a, const Element& b) { return mont_mul(a.m_, b.m_); }
+    // Sum over i of a[i]·b[i] with a single Montgomery reduction: the 512-bit
+    // products are summed exactly, then reduced once. Needs N·p² + p·2^256 <
+    // 2^512 so that the sum and the reduction fit in eight limbs and the
+    // reduced value below 2^256 (N ≤ 10 for r); the result is then below
+    // (1 + N·p/2^256)·p, brought below p by a fixed count of subtractions.
+    template <std::size_t N>
+    static Element sum_of_products(const std::array<Element, N>& a, const std::array<Element, N>& b) {
+        constexpr double rho = (static_cast<double>(P::MODULUS[3]) + 1.0) / 18446744073709551616.0;  // > p/2^256
+        static_assert(N >= 1 && (N * rho + 1.0) * rho < 0.999, "too many terms for one reduction");
+        constexpr int subtractions =
+            static_cast<int>((static_cast<u128>(N) * (P::MODULUS[3] + 1) + ~static_cast<u64>(0)) >> 64);
+        std::array<u64, 8> t{};
+        for (std::size_t k = 0; k < N; ++k) {
+            const Limbs& x = a[k].m_;
+            const Limbs& y = b[k].m_;
+            std::array<u64, 8> prod{};
+            for (int i = 0; i < 4; ++i) {
+                u64 carry = 0;
+                for (int j = 0; j < 4; ++j) prod[i + j] = detail::mac(prod[i + j], x[i], y[j], carry);
+                prod[i + 4] = carry;
+            }
+            u64 carry = 0;
+            for (int i = 0; i < 8; ++i) t[i] = detail::adc(t[i], prod[i], carry);
+        }
+        Limbs r = mont_reduce_wide(t);
+        for (int i = 0; i < subtractions; ++i) r = detail::reduce_once_ct(r, 0, P::MODULUS);
+        return from_mont(r);
+    }
+
     Element& operator+=(const Element& b) { return *this = *this + b; }
     Element& operator-=(const Element& b) { return *this = *this - b; }
     Element& operator*=(const Element& b) { return *this = *this * b; }
@@ -261,6 +291,19 @@ private:
             top += carry;
         }
         return from_mont(detail::reduce_once_ct({t[4], t[5], t[6], t[7]}, top, P::MODULUS));
+    }
+
+    // t·R⁻¹ mod p up to a multiple of p: four reduction steps on eight limbs,
+    // no final subtraction. The caller guarantees that nothing carries out of
+    // the eighth limb.
+    static Limbs mont_reduce_wide(std::array<u64, 8> t) {
+        for (int i = 0; i < 4; ++i) {
+            const u64 m = t[i] * P::INV;
+            u64 carry = 0;
+            for (int j = 0; j < 4; ++j) t[i + j] = detail::mac(t[i + j], m, P::MODULUS[j], carry);
+            for (int k = i + 4; k < 8; ++k) t[k] = detail::adc(t[k], 0, carry);
+        }
+        return {t[4], t[5], t[6], t[7]};
     }
 
     // Operand scanning with interleaved reduction (CIOS), result below 2p
