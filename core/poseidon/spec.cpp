@@ -13,12 +13,18 @@ Fr pow5(const Fr& x) {
     return x2.square() * x;
 }
 
-void sbox_full(State& state) {
+// S-box layer on every element, the round's constants (none in the very
+// last round), then the dense matrix.
+void full_round(State& state, const State* constants, const MdsMatrix& m) {
     for (auto& x : state) x = pow5(x);
+    if (constants != nullptr) add_constants(state, *constants);
+    state = m.mul_vector(state);
 }
 
-void apply_sparse(State& state, const SparseMdsMatrix& s) {
-    const Fr old0 = state[0];
+// S-box on element 0 and its single constant, then the sparse matrix.
+void partial_round(State& state, const Fr& constant, const SparseMdsMatrix& s) {
+    const Fr old0 = pow5(state[0]) + constant;
+    state[0] = old0;
     state[0] = Fr::sum_of_products(s.first_row, state);
     for (std::size_t i = 1; i < WIDTH; ++i) state[i] += s.first_column[i - 1] * old0;
 }
@@ -77,27 +83,12 @@ void Spec::permute(State& state) const {
     const MdsMatrix& mds = matrices.mds_matrix;
 
     add_constants(state, constants.head_constants[0]);
-    for (std::size_t i = 1; i < h; ++i) {
-        sbox_full(state);
-        add_constants(state, constants.head_constants[i]);
-        state = mds.mul_vector(state);
-    }
-    sbox_full(state);
-    add_constants(state, constants.head_constants[h]);
-    state = matrices.entry_matrix.mul_vector(state);
-
-    for (std::size_t k = 0; k < constants.partial_constants.size(); ++k) {
-        state[0] = pow5(state[0]) + constants.partial_constants[k];
-        apply_sparse(state, matrices.sparse_rounds[k]);
-    }
-
-    for (const State& row : constants.tail_constants) {
-        sbox_full(state);
-        add_constants(state, row);
-        state = mds.mul_vector(state);
-    }
-    sbox_full(state);
-    state = mds.mul_vector(state);
+    for (std::size_t i = 1; i < h; ++i) full_round(state, &constants.head_constants[i], mds);
+    full_round(state, &constants.head_constants[h], matrices.entry_matrix);
+    for (std::size_t k = 0; k < constants.partial_constants.size(); ++k)
+        partial_round(state, constants.partial_constants[k], matrices.sparse_rounds[k]);
+    for (const State& row : constants.tail_constants) full_round(state, &row, mds);
+    full_round(state, nullptr, mds);  // no constants in the last round
 }
 
 }  // namespace lumora::poseidon
