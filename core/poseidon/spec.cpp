@@ -52,6 +52,8 @@ std::pair<std::vector<SparseMdsMatrix>, MdsMatrix> calculate_sparse_matrices(std
 }
 
 Spec Spec::create(std::size_t full_rounds, std::size_t partial_rounds) {
+    // Without a full round on each side the tables below have no place to start.
+    if (full_rounds < 2) abort_with("poseidon: at least two full rounds are needed");
     auto [c, m] = Grain::generate(full_rounds, partial_rounds);
     const MdsMatrix n = m.invert();
     const std::size_t h = full_rounds / 2;

@@ -43,7 +43,8 @@ struct Spec {
     OptimizedConstants constants;
 
     // Generates the tables for (full_rounds, partial_rounds); the system uses
-    // (FULL_ROUNDS, PARTIAL_ROUNDS) only. Costly: build once and share.
+    // (FULL_ROUNDS, PARTIAL_ROUNDS) only. Costly: build once and share. An odd
+    // count of full rounds, or fewer than two, aborts.
     static Spec create(std::size_t full_rounds, std::size_t partial_rounds);
 
     // The permutation, in place.

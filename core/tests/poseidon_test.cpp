@@ -108,6 +108,11 @@ TEST(Spec, OptimisedTablesCheckpoints) {
     }
 }
 
+TEST(Spec, RejectsRoundCountsWithoutTwoHalves) {
+    EXPECT_THROW(Spec::create(7, 63), Abort);
+    EXPECT_THROW(Spec::create(0, 63), Abort);
+}
+
 TEST(Spec, FactorisationReassemblesTheMatrix) {
     const auto [c, m] = Grain::generate(FULL_ROUNDS, PARTIAL_ROUNDS);
     const auto [p, s] = factorise(m);
