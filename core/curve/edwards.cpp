@@ -102,9 +102,12 @@ E lookup_ct(const E* multiples, const E& neutral, int digit) {
     return select_entry(r, negate_entry(r), negative);
 }
 
-// Signed radix-16 digits in [−8, 7] of a canonical Fs value (below 2^252, so
-// 64 digits carry everything), computed without branching.
-std::array<int, 64> recode_signed_radix16(const Repr& k) {
+// Signed radix-16 digits in [−8, 8] of a scalar's canonical integer (below
+// 2^252, so 64 digits carry everything), computed without branching: the
+// canonical form comes from a Montgomery multiplication by 1 rather than
+// from into_repr, whose reduction may stop early on carries.
+std::array<int, 64> recode_signed_radix16(const Fs& scalar) {
+    const Repr k = (scalar * Fs::from_mont({1, 0, 0, 0})).mont();
     std::array<int, 64> digits{};
     int carry = 0;
     for (std::size_t i = 0; i < 64; ++i) {
@@ -190,7 +193,7 @@ Extended mul_ct(const Extended& p, const Fs& scalar, const JubjubParams& params)
         m = add_cached(m, multiples[0]);
         multiples[j] = to_cached(m, d2);
     }
-    const auto digits = recode_signed_radix16(scalar.into_repr());
+    const auto digits = recode_signed_radix16(scalar);
     const Cached neutral = cached_neutral();
     Extended acc{Fr::zero(), Fr::one(), Fr::zero(), Fr::one()};
     for (std::size_t i = 64; i-- > 0;) {
@@ -320,7 +323,7 @@ FixedBaseTable::FixedBaseTable(const Point<PrimeOrder>& base, const JubjubParams
 }
 
 Point<PrimeOrder> FixedBaseTable::mul(const Fs& scalar) const {
-    const auto digits = detail::recode_signed_radix16(scalar.into_repr());
+    const auto digits = detail::recode_signed_radix16(scalar);
     const Entry neutral = detail::niels_neutral();
     detail::Extended acc{Fr::zero(), Fr::one(), Fr::zero(), Fr::one()};
     for (std::size_t w = 0; w < WINDOWS; ++w)

@@ -11,11 +11,18 @@ namespace lumora::sdk {
 
 namespace {
 
-int hex_digit_value(unsigned char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
+// The value of a hexadecimal digit of either case, or −1. Key texts are
+// secrets: the value is computed with masks, so digits and letters take the
+// same path; only a rejected character (a failure) branches.
+int hex_digit_value(unsigned char ch) {
+    const unsigned c = ch;
+    // Each mask has its low bits set exactly when its range matched.
+    const unsigned num = c ^ 0x30u;  // '0'..'9' → 0..9
+    const unsigned num_mask = (num - 10u) >> 8;
+    const unsigned alpha = (c & ~0x20u) - 0x37u;  // 'A'..'F', 'a'..'f' → 10..15
+    const unsigned alpha_mask = ((alpha - 10u) ^ (alpha - 16u)) >> 8;
+    if ((num_mask | alpha_mask) == 0) return -1;
+    return static_cast<int>(((num_mask & num) | (alpha_mask & alpha)) & 0xf);
 }
 
 std::string bytes_to_hex(std::span<const std::uint8_t> bytes) {

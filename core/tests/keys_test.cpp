@@ -77,6 +77,26 @@ TEST(PrivateKeyText, Failures) {
     }
 }
 
+TEST(PrivateKeyText, EveryByteAsADigit) {
+    for (int c = 0; c < 256; ++c) {
+        const std::string text = std::string(63, '0') + static_cast<char>(c);
+        const auto r = private_key_from_string(text);
+        const char* hex = "0123456789abcdef";
+        const char* upper = "0123456789ABCDEF";
+        int expected = -1;
+        for (int v = 0; v < 16; ++v)
+            if (c == hex[v] || c == upper[v]) expected = v;
+        if (expected < 0) {
+            ASSERT_FALSE(r.ok()) << c;
+            EXPECT_EQ(r.error().message,
+                      "Invalid character '" + integers::quote_char(static_cast<unsigned char>(c)) + "' at position 63");
+        } else {
+            ASSERT_TRUE(r.ok()) << c;
+            EXPECT_EQ(r.value(), Fs::from_u64(static_cast<std::uint64_t>(expected)));
+        }
+    }
+}
+
 TEST(PrivateKeyText, Accepted) {
     const std::string zeros64(64, '0');
     EXPECT_EQ(private_key_from_string(zeros64).value(), Fs::zero());

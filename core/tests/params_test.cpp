@@ -7,8 +7,6 @@
 #include <vector>
 
 #include "curve/alt_jubjub.h"
-#include "curve/blake2s.h"
-#include "curve/group_hash.h"
 
 namespace lumora::curve {
 namespace {
@@ -96,34 +94,6 @@ TEST(AltJubjubBn256, BuildsAreIdenticalAndSharedOnce) {
         ADD_FAILURE() << "no abort";
     } catch (const Abort& a) {
         EXPECT_EQ(a.message(), "fixed generator index out of range");
-    }
-}
-
-// The signing generator from its definition: the first counter byte whose
-// attempt decodes to a point gives it.
-TEST(GroupHash, SigningGeneratorFromFirstPrinciples) {
-    const auto& params = jubjub_params();
-    const std::string_view persona = "Zcash_G_";
-    for (std::uint8_t counter = 0;; ++counter) {
-        auto h = Blake2s::with_params(32, {}, {}, {reinterpret_cast<const std::uint8_t*>(persona.data()), 8});
-        h.update({reinterpret_cast<const std::uint8_t*>(GROUP_HASH_FIRST_BLOCK.data()), 64});
-        h.update({&counter, 1});
-        const auto point = edwards::read(h.finalize_with_flag(0).view(), params);
-        const std::uint8_t tag[1] = {counter};
-        if (!point.ok()) {
-            EXPECT_FALSE(baby_group_hash(tag, persona, params));
-            continue;
-        }
-        const auto g = point.value().mul_by_cofactor();
-        EXPECT_EQ(baby_group_hash(tag, persona, params), g);
-        EXPECT_EQ(g, params.generator(SIGNING_GENERATOR));
-        break;
-    }
-    const std::uint8_t tag[1] = {0};
-    try {
-        (void)baby_group_hash(tag, "Zcash_G", params);
-        ADD_FAILURE() << "no abort";
-    } catch (const Abort&) {
     }
 }
 
