@@ -18,7 +18,7 @@
 #include <utility>
 
 #include "common/error.h"
-#if defined(__x86_64__)
+#if defined(__x86_64__) && !defined(LUMORA_PORTABLE_FIELD)
 #include "field/montgomery_x86_64.h"
 #endif
 
@@ -134,8 +134,9 @@ inline __attribute__((always_inline)) Limbs mont_mul_portable(const Limbs& a, co
 }
 
 // The kernels Element uses: x86-64 assembly where the target has it (chosen
-// at build time), the portable forms everywhere else. Both give the same limbs.
-#if defined(__x86_64__)
+// at build time; LUMORA_PORTABLE_FIELD forces the portable forms, to test
+// them on x86-64), the portable forms everywhere else. Both give the same limbs.
+#if defined(__x86_64__) && !defined(LUMORA_PORTABLE_FIELD)
 template <class P>
 Limbs add(const Limbs& a, const Limbs& b) { return x86_64::add<P>(a, b); }
 template <class P>
