@@ -19,6 +19,9 @@
 #include <utility>
 
 #include "common/error.h"
+#if defined(__x86_64__) && !defined(LUMORA_PORTABLE_FIELD)
+#include "field/montgomery_x86_64.h"
+#endif
 
 namespace lumora::field {
 
@@ -70,12 +73,12 @@ inline u64 mac(u64 a, u64 b, u64 c, u64& carry) {
     return static_cast<u64>(t);
 }
 
-// (c2:c1:c0) += x·y, the step of product scanning. GCC on x86-64 gets the
-// accumulator as one mul/add/adc/adc sequence (baseline instructions only):
-// from the portable form it emits code about a third slower. Other compilers
-// and targets use the portable form.
+// (c2:c1:c0) += x·y, the step of product scanning (dot products). GCC on
+// x86-64 gets it as one mul/add/adc/adc sequence (baseline instructions only):
+// from the portable form it emits code about a third slower. Clang does as
+// well with the portable form, which every other target uses too.
 inline void mul_acc(u64& c0, u64& c1, u64& c2, u64 x, u64 y) {
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(LUMORA_PORTABLE_FIELD)
     asm("movq %[x], %%rax\n\t"
         "mulq %[y]\n\t"
         "addq %%rax, %[c0]\n\t"
@@ -116,6 +119,67 @@ inline Limbs reduce_once_ct(const Limbs& a, u64 top, const Limbs& m) {
     for (int i = 0; i < 4; ++i) r[i] = (a[i] & keep_a) | (d[i] & ~keep_a);
     return r;
 }
+
+template <class P>
+Limbs add_portable(const Limbs& a, const Limbs& b) {
+    Limbs s;
+    u64 carry = 0;
+    for (int i = 0; i < 4; ++i) s[i] = adc(a[i], b[i], carry);
+    return reduce_once_ct(s, carry, P::MODULUS);
+}
+
+template <class P>
+Limbs sub_portable(const Limbs& a, const Limbs& b) {
+    Limbs d;
+    u64 borrow = 0;
+    for (int i = 0; i < 4; ++i) d[i] = sbb(a[i], b[i], borrow);
+    const u64 mask = 0 - borrow;  // add p back when the subtraction wrapped
+    u64 carry = 0;
+    for (int i = 0; i < 4; ++i) d[i] = adc(d[i], P::MODULUS[i] & mask, carry);
+    return d;
+}
+
+// Operand scanning with interleaved reduction (CIOS), result below 2p
+// reduced once; p < 2^254 leaves room for the carries. a may be any 256-bit
+// value, b must be below p.
+template <class P>
+inline __attribute__((always_inline)) Limbs mont_mul_portable(const Limbs& a, const Limbs& b) {
+    u64 t[6] = {0, 0, 0, 0, 0, 0};
+    for (int i = 0; i < 4; ++i) {
+        u64 carry = 0;
+        for (int j = 0; j < 4; ++j) t[j] = mac(t[j], a[i], b[j], carry);
+        u64 c2 = 0;
+        t[4] = adc(t[4], carry, c2);
+        t[5] = c2;
+        const u64 m = t[0] * P::INV;
+        carry = 0;
+        mac(t[0], m, P::MODULUS[0], carry);
+        for (int j = 1; j < 4; ++j) t[j - 1] = mac(t[j], m, P::MODULUS[j], carry);
+        c2 = 0;
+        t[3] = adc(t[4], carry, c2);
+        t[4] = t[5] + c2;
+    }
+    return reduce_once_ct({t[0], t[1], t[2], t[3]}, t[4], P::MODULUS);
+}
+
+// The kernels Element uses: x86-64 assembly where the target has it (chosen
+// at build time; LUMORA_PORTABLE_FIELD forces the portable forms, to test
+// them on x86-64), the portable forms everywhere else. Both give the same limbs.
+#if defined(__x86_64__) && !defined(LUMORA_PORTABLE_FIELD)
+template <class P>
+Limbs add(const Limbs& a, const Limbs& b) { return x86_64::add<P>(a, b); }
+template <class P>
+Limbs sub(const Limbs& a, const Limbs& b) { return x86_64::sub<P>(a, b); }
+template <class P>
+Limbs mont_mul(const Limbs& a, const Limbs& b) { return x86_64::mont_mul<P>(a, b); }
+#else
+template <class P>
+Limbs add(const Limbs& a, const Limbs& b) { return add_portable<P>(a, b); }
+template <class P>
+Limbs sub(const Limbs& a, const Limbs& b) { return sub_portable<P>(a, b); }
+template <class P>
+Limbs mont_mul(const Limbs& a, const Limbs& b) { return mont_mul_portable<P>(a, b); }
+#endif
 
 }  // namespace detail
 
@@ -171,21 +235,8 @@ public:
     }
     std::string to_hex() const { return repr_to_hex(into_repr()); }
 
-    friend Element operator+(const Element& a, const Element& b) {
-        Limbs s;
-        u64 carry = 0;
-        for (int i = 0; i < 4; ++i) s[i] = detail::adc(a.m_[i], b.m_[i], carry);
-        return from_mont(detail::reduce_once_ct(s, carry, P::MODULUS));
-    }
-    friend Element operator-(const Element& a, const Element& b) {
-        Limbs d;
-        u64 borrow = 0;
-        for (int i = 0; i < 4; ++i) d[i] = detail::sbb(a.m_[i], b.m_[i], borrow);
-        const u64 mask = 0 - borrow;  // add p back when the subtraction wrapped
-        u64 carry = 0;
-        for (int i = 0; i < 4; ++i) d[i] = detail::adc(d[i], P::MODULUS[i] & mask, carry);
-        return from_mont(d);
-    }
+    friend Element operator+(const Element& a, const Element& b) { return from_mont(detail::add<P>(a.m_, b.m_)); }
+    friend Element operator-(const Element& a, const Element& b) { return from_mont(detail::sub<P>(a.m_, b.m_)); }
     friend Element operator-(const Element& a) { return zero() - a; }
     friend Element operator*(const Element& a, const Element& b) { return mont_mul(a.m_, b.m_); }
     // Sum over k of a[k]·b[k], with a single Montgomery reduction for the
@@ -294,8 +345,6 @@ private:
     // With all factors below p the sum is below N·p², so the value after
     // reduction is below (1 + N·p/2^256)·p; the bound on N keeps that below
     // 2^256, and ceil(N·p/2^256) conditional subtractions bring it below p.
-    // A single product may have one factor of any 256-bit value: it is then
-    // below p·2^256, the reduced value below 2p, and one subtraction suffices.
     template <std::size_t N>
     static Limbs redc_sum(const std::array<Element, N>& x, const std::array<Element, N>& y) {
         constexpr double rho = (static_cast<double>(P::MODULUS[3]) + 1.0) / 18446744073709551616.0;  // > p/2^256
@@ -333,11 +382,7 @@ private:
         return r;
     }
 
-    // a·b·R⁻¹ mod p for a < 2^256 and b < p.
-    // (Both go through the kernel as Elements, the first possibly unreduced.)
-    static Element mont_mul(const Limbs& a, const Limbs& b) {
-        return from_mont(redc_sum<1>({from_mont(a)}, {from_mont(b)}));
-    }
+    static Element mont_mul(const Limbs& a, const Limbs& b) { return from_mont(detail::mont_mul<P>(a, b)); }
 
     Limbs m_{};
 };
