@@ -110,6 +110,8 @@ public:
     static Element from_u64(u64 v) { return from_raw({v, 0, 0, 0}); }
     static Element from_u128(u128 v) { return from_raw({static_cast<u64>(v), static_cast<u64>(v >> 64), 0, 0}); }
 
+    static bool is_below_modulus(const Repr& r) { return !detail::geq(r, P::MODULUS); }
+
     // The element of a canonical integer; an Error (not_in_field_message) when r >= p.
     static Result<Element> from_repr(const Repr& r) {
         if (detail::geq(r, P::MODULUS)) return Error{not_in_field_message(r), {}};

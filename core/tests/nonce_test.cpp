@@ -1,0 +1,56 @@
+#include "eddsa/nonce.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace lumora::eddsa {
+namespace {
+
+using field::Fs;
+using field::Repr;
+
+// Expected nonces computed independently with a general-purpose HMAC library;
+// `tries` is how many candidates the derivation draws.
+struct NonceCase {
+    Repr sk;
+    std::vector<std::uint8_t> message;
+    const char* nonce;
+    int tries;
+};
+
+std::vector<std::uint8_t> iota32() {
+    std::vector<std::uint8_t> m(32);
+    for (std::size_t i = 0; i < 32; ++i) m[i] = static_cast<std::uint8_t>(i);
+    return m;
+}
+
+TEST(DeterministicSeed, KnownAnswers) {
+    Repr l_minus_1 = field::fs_char();
+    l_minus_1[0] -= 1;
+    const NonceCase cases[] = {
+        {{0, 0, 0, 0}, {}, "0x01963ce295db39324fed943b579e8017106b2ddf6af4d3e5797a47e7e714389a", 11},
+        {{1, 0, 0, 0}, iota32(), "0x02f2d46df3c82e55f383b55077f7516cb822ab117ca1f7f3b52ad39ec0612530", 6},
+        {l_minus_1, std::vector<std::uint8_t>(32, 0xff),
+         "0x0495ed0550cd588ede70d972e7d5610e7b3ba6755246d2c492b2b3f6b7e57ce8", 80},
+        {{123456789, 0, 0, 0}, {'a', 'b', 'c'}, "0x03aab155073a3f018add1a22612d861c50a903252642e06d5cddffe6e6d8975d", 55},
+        // The first candidate is accepted: no retry step.
+        {{7, 0, 0, 0}, {105, 0, 0, 0}, "0x0180231bb2554556fc7b70e45e8ef2cba3ab520f9189e37f76b5bf6163e59fc1", 1},
+    };
+    for (const auto& c : cases) {
+        const Fs sk = Fs::from_repr(c.sk).value();
+        EXPECT_EQ(field::repr_to_hex(deterministic_seed(sk, c.message).into_repr()), c.nonce) << "tries " << c.tries;
+    }
+}
+
+TEST(DeterministicSeed, DependsOnKeyAndMessage) {
+    const Fs sk = Fs::from_u64(42);
+    const std::vector<std::uint8_t> m1(32, 1), m2(32, 2);
+    EXPECT_EQ(deterministic_seed(sk, m1), deterministic_seed(sk, m1));
+    EXPECT_NE(deterministic_seed(sk, m1), deterministic_seed(sk, m2));
+    EXPECT_NE(deterministic_seed(sk, m1), deterministic_seed(Fs::from_u64(43), m1));
+}
+
+}  // namespace
+}  // namespace lumora::eddsa
