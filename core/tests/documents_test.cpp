@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -490,73 +487,6 @@ TEST(DocumentErrors, HowCallersSeeThem) {
                   R"(Error("invalid type: string \"a\\\"\\\\\\u{1}\", expected struct Transfer", line: 2, column: 13))");
     }
     EXPECT_EQ(parse_transfer_or_abort(TRANSFER_BODY + "}").amount, 4u);
-}
-
-// Walks any value of the known-answer file; under a hash_* function's key,
-// collects the first argument (the document) of every case.
-bool collect_documents(json::Reader& in, const std::string& function,
-                       std::vector<std::pair<std::string, std::string>>& out) {
-    const int c = in.peek_token();
-    if (c != '{' && c != '[') return in.skip_value(0, json::Reader::UNLIMITED);
-    const int close = c == '{' ? '}' : ']';
-    in.advance();
-    for (bool first = true;; first = false) {
-        if (in.peek_token() == close) {
-            in.advance();
-            return true;
-        }
-        if (!first) in.advance();  // the comma
-        std::string inner = function;
-        if (c == '{') {
-            in.peek_token();
-            std::string_view key;
-            if (!in.read_string(key) || !in.read_colon()) return false;
-            if (key == "args" && !function.empty()) {
-                in.peek_token();
-                in.advance();  // '['
-                in.peek_token();
-                std::string_view doc;
-                if (!in.read_string(doc)) return false;
-                out.emplace_back(function, std::string(doc));
-                while (in.peek_token() != ']') {
-                    in.advance();
-                    if (!in.skip_value(0, json::Reader::UNLIMITED)) return false;
-                }
-                in.advance();
-                continue;
-            }
-            if (key.starts_with("hash_")) inner = std::string(key);
-        }
-        if (!collect_documents(in, inner, out)) return false;
-    }
-}
-
-TEST(DocumentVectors, EveryHashDocumentDecodes) {
-    std::ifstream file(std::string(LUMORA_VECTORS_DIR) + "/functions.json");
-    std::stringstream buffer;
-    buffer << file.rdbuf();
-    const std::string text = buffer.str();
-    json::Reader in(text);
-    std::vector<std::pair<std::string, std::string>> documents;
-    ASSERT_TRUE(collect_documents(in, "", documents)) << in.error().to_string();
-    std::map<std::string, int> seen;
-    for (const auto& [function, doc] : documents) {
-        std::string result;
-        if (function == "hash_transfer") result = outcome(decode_transfer(doc));
-        if (function == "hash_withdraw") result = outcome(decode_withdraw_request(doc));
-        if (function == "hash_limit_order") result = outcome(decode_limit_order_request(doc));
-        if (function == "hash_liquidate") result = outcome(decode_liquidate(doc));
-        if (function == "hash_signed_oracle_price") result = outcome(decode_signed_oracle_price(doc));
-        ++seen[function];
-        // The only documents that fail are the two "bad_field" cases.
-        if (result != "ok") {
-            EXPECT_TRUE(result.starts_with("u256 from string error: Invalid character 'g' at position 3") ||
-                        result.starts_with("u64 from string error: invalid digit found in string"))
-                << function << ": " << result;
-        }
-    }
-    EXPECT_EQ(seen.size(), 5u);
-    EXPECT_GE(documents.size(), 40u);
 }
 
 }  // namespace
