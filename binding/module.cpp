@@ -101,12 +101,14 @@ const std::array<Function, 17> FUNCTIONS = {{
     {"eth_sign", "eth_sign(private_key, msg)\n--\n\n", {"private_key", "msg"}, 2, "Couldn't sign msg", true,
      nullptr},
     {"private_key_from_seed", "private_key_from_seed(seed)\n--\n\n", {"seed"}, 1,
-     "Couldn't derive private key from seed", false, nullptr},
-    {"is_on_curve", "is_on_curve(x, y)\n--\n\n", {"x", "y"}, 2, "Couldn't get verify xy is on curve", false, nullptr},
+     "Couldn't derive private key from seed", false, adapt<&api::private_key_from_seed>},
+    {"is_on_curve", "is_on_curve(x, y)\n--\n\n", {"x", "y"}, 2, "Couldn't get verify xy is on curve", false,
+     adapt<&api::is_on_curve>},
     {"public_key_to_xy", "public_key_to_xy(public_key)\n--\n\n", {"public_key"}, 1,
-     "Couldn't convert public key to xy", false, nullptr},
+     "Couldn't convert public key to xy", false, adapt<&api::public_key_to_xy>},
     {"private_key_to_public_key_xy", "private_key_to_public_key_xy(private_key)\n--\n\n", {"private_key"}, 1,
-     "Couldn't convert private key to public key xy", false, nullptr},
+     "Couldn't convert private key to public key xy", false,
+     adapt<&api::private_key_to_public_key_xy>},
 }};
 
 // ---------------------------------------------------------------------------

@@ -11,8 +11,7 @@ CASES = load_function_cases()
 NOT_BUILT = {
     "verify_signature", "sign_withdraw", "sign_transfer", "sign_limit_order", "sign_liquidate",
     "sign_signed_oracle_price", "hash_withdraw", "hash_transfer", "hash_limit_order", "hash_liquidate",
-    "hash_signed_oracle_price", "sign", "eth_sign", "private_key_from_seed", "is_on_curve",
-    "public_key_to_xy", "private_key_to_public_key_xy",
+    "hash_signed_oracle_price", "sign", "eth_sign",
 }
 
 

@@ -43,12 +43,11 @@ std::string not_in_field_debug(const Repr& r) { return "NotInField(\"" + repr_to
 
 namespace {
 
-// (r − 1)/2, t = (r − 1)/2^28 and (t + 1)/2.
+// (r − 1)/2, and (t − 1)/2 for t = (r − 1)/2^28.
 constexpr Repr LEGENDRE_EXPONENT = {0xa1f0fac9f8000000, 0x9419f4243cdcb848, 0xdc2822db40c0ac2e,
                                     0x183227397098d014};
-constexpr Repr T = {0x9b9709143e1f593f, 0x181585d2833e8487, 0x131a029b85045b68, 0x000000030644e72e};
-constexpr Repr T_PLUS_1_OVER_2 = {0xcdcb848a1f0faca0, 0x0c0ac2e9419f4243, 0x098d014dc2822db4,
-                                  0x0000000183227397};
+constexpr Repr T_MINUS_1_OVER_2 = {0xcdcb848a1f0fac9f, 0x0c0ac2e9419f4243, 0x098d014dc2822db4,
+                                   0x0000000183227397};
 constexpr unsigned S = 28;
 // 7^t, a primitive 2^28-th root of unity, in Montgomery form.
 constexpr Limbs ROOT_OF_UNITY = {0x9632c7c5b639feb8, 0x985ce3400d0ff299, 0xb2dd880001b0ecd8,
@@ -62,22 +61,23 @@ Legendre legendre(const Fr& a) {
     return s == Fr::one() ? Legendre::QuadraticResidue : Legendre::QuadraticNonResidue;
 }
 
+// One exponentiation instead of three: w = a^((t−1)/2) gives x = a^((t+1)/2)
+// = a·w and b = a^t = x·w, and a non-residue shows itself in the loop (b then
+// has order exactly 2^28, so no i below m finds b^(2^i) = 1). For residues
+// x, b and the loop are those of the textbook form, so the same root comes out.
 std::optional<Fr> sqrt(const Fr& a) {
-    switch (legendre(a)) {
-        case Legendre::Zero: return a;
-        case Legendre::QuadraticNonResidue: return std::nullopt;
-        case Legendre::QuadraticResidue: break;
-    }
+    if (a.is_zero()) return a;
+    const Fr w = a.pow_var(T_MINUS_1_OVER_2);
+    Fr x = a * w;
+    Fr b = x * w;
     Fr c = Fr::from_mont(ROOT_OF_UNITY);
-    Fr x = a.pow_var(T_PLUS_1_OVER_2);
-    Fr b = a.pow_var(T);
     unsigned m = S;
     while (b != Fr::one()) {
         unsigned i = 1;
         Fr b2 = b.square();
         while (b2 != Fr::one()) {
+            if (++i == m) return std::nullopt;
             b2 = b2.square();
-            ++i;
         }
         for (unsigned j = 0; j + i + 1 < m; ++j) c = c.square();
         x *= c;

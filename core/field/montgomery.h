@@ -18,6 +18,9 @@
 #include <utility>
 
 #include "common/error.h"
+#if defined(__x86_64__) && !defined(LUMORA_PORTABLE_FIELD)
+#include "field/montgomery_x86_64.h"
+#endif
 
 namespace lumora::field {
 
@@ -88,6 +91,67 @@ inline Limbs reduce_once_ct(const Limbs& a, u64 top, const Limbs& m) {
     return r;
 }
 
+template <class P>
+Limbs add_portable(const Limbs& a, const Limbs& b) {
+    Limbs s;
+    u64 carry = 0;
+    for (int i = 0; i < 4; ++i) s[i] = adc(a[i], b[i], carry);
+    return reduce_once_ct(s, carry, P::MODULUS);
+}
+
+template <class P>
+Limbs sub_portable(const Limbs& a, const Limbs& b) {
+    Limbs d;
+    u64 borrow = 0;
+    for (int i = 0; i < 4; ++i) d[i] = sbb(a[i], b[i], borrow);
+    const u64 mask = 0 - borrow;  // add p back when the subtraction wrapped
+    u64 carry = 0;
+    for (int i = 0; i < 4; ++i) d[i] = adc(d[i], P::MODULUS[i] & mask, carry);
+    return d;
+}
+
+// Operand scanning with interleaved reduction (CIOS), result below 2p
+// reduced once; p < 2^254 leaves room for the carries. a may be any 256-bit
+// value, b must be below p.
+template <class P>
+inline __attribute__((always_inline)) Limbs mont_mul_portable(const Limbs& a, const Limbs& b) {
+    u64 t[6] = {0, 0, 0, 0, 0, 0};
+    for (int i = 0; i < 4; ++i) {
+        u64 carry = 0;
+        for (int j = 0; j < 4; ++j) t[j] = mac(t[j], a[i], b[j], carry);
+        u64 c2 = 0;
+        t[4] = adc(t[4], carry, c2);
+        t[5] = c2;
+        const u64 m = t[0] * P::INV;
+        carry = 0;
+        mac(t[0], m, P::MODULUS[0], carry);
+        for (int j = 1; j < 4; ++j) t[j - 1] = mac(t[j], m, P::MODULUS[j], carry);
+        c2 = 0;
+        t[3] = adc(t[4], carry, c2);
+        t[4] = t[5] + c2;
+    }
+    return reduce_once_ct({t[0], t[1], t[2], t[3]}, t[4], P::MODULUS);
+}
+
+// The kernels Element uses: x86-64 assembly where the target has it (chosen
+// at build time; LUMORA_PORTABLE_FIELD forces the portable forms, to test
+// them on x86-64), the portable forms everywhere else. Both give the same limbs.
+#if defined(__x86_64__) && !defined(LUMORA_PORTABLE_FIELD)
+template <class P>
+Limbs add(const Limbs& a, const Limbs& b) { return x86_64::add<P>(a, b); }
+template <class P>
+Limbs sub(const Limbs& a, const Limbs& b) { return x86_64::sub<P>(a, b); }
+template <class P>
+Limbs mont_mul(const Limbs& a, const Limbs& b) { return x86_64::mont_mul<P>(a, b); }
+#else
+template <class P>
+Limbs add(const Limbs& a, const Limbs& b) { return add_portable<P>(a, b); }
+template <class P>
+Limbs sub(const Limbs& a, const Limbs& b) { return sub_portable<P>(a, b); }
+template <class P>
+Limbs mont_mul(const Limbs& a, const Limbs& b) { return mont_mul_portable<P>(a, b); }
+#endif
+
 }  // namespace detail
 
 // P supplies: MODULUS, R (one), R2, R3, INV (−p⁻¹ mod 2^64), all as constexpr Limbs/u64.
@@ -139,21 +203,8 @@ public:
     }
     std::string to_hex() const { return repr_to_hex(into_repr()); }
 
-    friend Element operator+(const Element& a, const Element& b) {
-        Limbs s;
-        u64 carry = 0;
-        for (int i = 0; i < 4; ++i) s[i] = detail::adc(a.m_[i], b.m_[i], carry);
-        return from_mont(detail::reduce_once_ct(s, carry, P::MODULUS));
-    }
-    friend Element operator-(const Element& a, const Element& b) {
-        Limbs d;
-        u64 borrow = 0;
-        for (int i = 0; i < 4; ++i) d[i] = detail::sbb(a.m_[i], b.m_[i], borrow);
-        const u64 mask = 0 - borrow;  // add p back when the subtraction wrapped
-        u64 carry = 0;
-        for (int i = 0; i < 4; ++i) d[i] = detail::adc(d[i], P::MODULUS[i] & mask, carry);
-        return from_mont(d);
-    }
+    friend Element operator+(const Element& a, const Element& b) { return from_mont(detail::add<P>(a.m_, b.m_)); }
+    friend Element operator-(const Element& a, const Element& b) { return from_mont(detail::sub<P>(a.m_, b.m_)); }
     friend Element operator-(const Element& a) { return zero() - a; }
     friend Element operator*(const Element& a, const Element& b) { return mont_mul(a.m_, b.m_); }
     Element& operator+=(const Element& b) { return *this = *this + b; }
@@ -265,26 +316,7 @@ private:
         return from_mont(detail::reduce_once_ct({t[4], t[5], t[6], t[7]}, top, P::MODULUS));
     }
 
-    // Operand scanning with interleaved reduction (CIOS), result below 2p
-    // reduced once; p < 2^254 leaves room for the carries.
-    static Element mont_mul(const Limbs& a, const Limbs& b) {
-        u64 t[6] = {0, 0, 0, 0, 0, 0};
-        for (int i = 0; i < 4; ++i) {
-            u64 carry = 0;
-            for (int j = 0; j < 4; ++j) t[j] = detail::mac(t[j], a[i], b[j], carry);
-            u64 c2 = 0;
-            t[4] = detail::adc(t[4], carry, c2);
-            t[5] = c2;
-            const u64 m = t[0] * P::INV;
-            carry = 0;
-            detail::mac(t[0], m, P::MODULUS[0], carry);
-            for (int j = 1; j < 4; ++j) t[j - 1] = detail::mac(t[j], m, P::MODULUS[j], carry);
-            c2 = 0;
-            t[3] = detail::adc(t[4], carry, c2);
-            t[4] = t[5] + c2;
-        }
-        return from_mont(detail::reduce_once_ct({t[0], t[1], t[2], t[3]}, t[4], P::MODULUS));
-    }
+    static Element mont_mul(const Limbs& a, const Limbs& b) { return from_mont(detail::mont_mul<P>(a, b)); }
 
     Limbs m_{};
 };

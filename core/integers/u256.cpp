@@ -13,9 +13,8 @@ int hex_value(unsigned char c) {
     return -1;
 }
 
-// The offending byte as a character literal body: the byte is taken as a code
-// point (so 0xe9 is 'é'), with the usual escapes for quotes, backslash and
-// characters that do not print.
+}  // namespace
+
 std::string quote_char(unsigned char c) {
     switch (c) {
         case '\0': return "\\0";
@@ -37,6 +36,8 @@ std::string quote_char(unsigned char c) {
     out.push_back(static_cast<char>(0x80 | (c & 0x3f)));
     return out;
 }
+
+namespace {
 
 Error plain_failure(std::string message, std::size_t wraps) {
     Error e{message, {}};

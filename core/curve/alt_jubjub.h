@@ -1,0 +1,68 @@
+// AltJubjubBn256: the Baby Jubjub parameter set over the BN254 scalar field,
+// with its generators derived by the group hash when the set is built, and
+// the one shared instance every key, signing and verification operation reads.
+#pragma once
+
+#include <array>
+#include <cstddef>
+
+#include "curve/edwards.h"
+#include "curve/jubjub_params.h"
+
+namespace lumora::curve {
+
+using PrimeOrderPoint = edwards::Point<edwards::PrimeOrder>;
+
+inline constexpr std::size_t INDEXED_GENERATOR_COUNT = 5;
+inline constexpr std::size_t FIXED_GENERATOR_COUNT = 6;
+// The fixed generator of every public key, signature nonce and verification.
+inline constexpr std::size_t SIGNING_GENERATOR = 5;
+
+// Fixed generator i is find_group_hash(message, personalisation).
+struct FixedGeneratorSeed {
+    std::string_view message;
+    std::string_view personalisation;
+};
+inline constexpr std::array<FixedGeneratorSeed, FIXED_GENERATOR_COUNT> FIXED_GENERATOR_SEEDS = {{
+    {"", "Zcash_H_"},
+    {"r", "Zcash_PH"},
+    {"", "Zcash_J_"},
+    {"v", "Zcash_cv"},
+    {"r", "Zcash_cv"},
+    {"", "Zcash_G_"},
+}};
+// Indexed generator m is find_group_hash(m as 4 little-endian bytes, this).
+inline constexpr std::string_view INDEXED_GENERATOR_PERSONALISATION = "Zcash_PH";
+
+class AltJubjubBn256 : public JubjubParams {
+public:
+    // Builds the set: the constants, the indexed generators 0..4, then the
+    // fixed generators 0..5, each list checked to hold no neutral point
+    // ("Neutral element!") and no repeat ("Duplicate generator!"), then the
+    // table for the signing generator. The checks and the derivation's own
+    // assertions abort; with the system's constants none fires.
+    static AltJubjubBn256 build();
+
+    // Fixed generator `index` (0..5); a larger index aborts.
+    const PrimeOrderPoint& generator(std::size_t index) const;
+    const std::array<PrimeOrderPoint, INDEXED_GENERATOR_COUNT>& indexed_generators() const { return indexed_; }
+    const std::array<PrimeOrderPoint, FIXED_GENERATOR_COUNT>& fixed_generators() const { return fixed_; }
+
+    // scalar·generator(SIGNING_GENERATOR), in constant time, from the
+    // precomputed table.
+    PrimeOrderPoint mul_signing_generator(const field::Fs& scalar) const { return signing_table_.mul(scalar); }
+
+private:
+    AltJubjubBn256(const JubjubParams& constants, const std::array<PrimeOrderPoint, INDEXED_GENERATOR_COUNT>& indexed,
+                   const std::array<PrimeOrderPoint, FIXED_GENERATOR_COUNT>& fixed);
+
+    std::array<PrimeOrderPoint, INDEXED_GENERATOR_COUNT> indexed_;
+    std::array<PrimeOrderPoint, FIXED_GENERATOR_COUNT> fixed_;
+    edwards::FixedBaseTable signing_table_;
+};
+
+// JUBJUB_PARAMS, the process-wide parameter set: built by the first caller
+// (concurrent first callers wait for it), read-only and shared afterwards.
+const AltJubjubBn256& jubjub_params();
+
+}  // namespace lumora::curve

@@ -1,0 +1,125 @@
+// Keys and their text forms: private-key texts and seeds, packed public keys,
+// their coordinates, and the small conversions between field elements, bytes
+// and U256 that the signing operations share.
+//
+// A private key is an Fs element (an integer below l, never reduced); its
+// public key is sk·G with G the signing generator of the shared parameter
+// set. A packed public key is the U256 whose 32 little-endian bytes are the
+// point's packed encoding.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "common/error.h"
+#include "curve/edwards.h"
+#include "field/fr.h"
+#include "field/fs.h"
+#include "integers/u256.h"
+
+namespace lumora::sdk {
+
+using field::Fr;
+using field::Fs;
+using integers::U256;
+
+using PackedPublicKey = U256;
+using PublicKey = curve::edwards::Point<curve::edwards::Unknown>;
+
+// The failures of the conversions below; each is an error value without
+// causes whose message is the case's text followed by what it carries.
+struct ConversionError {
+    // "Incorrect input size. Actual: <size>, expected: <expected_size>"
+    static Error incorrect_input_size(std::size_t size, std::size_t expected_size);
+    // "Cannot decode hex: <failure>"
+    static Error hex_decoding_error(std::string_view failure);
+    // "Cannot parse value <failure>"
+    static Error parsing_error(std::string_view failure);
+    // "Cannot convert into prime field value: <failure>"
+    static Error prime_field_decoding_error(std::string_view failure);
+};
+
+struct FeConvert {
+    // 32 bytes, most significant first, as an Fs; another length gives
+    // incorrect_input_size(length, 32), a value of l or more
+    // prime_field_decoding_error with the field's message.
+    static Result<Fs> from_bytes(std::span<const std::uint8_t> bytes);
+    // The canonical integer as 64 lowercase hexadecimal digits, no prefix.
+    static std::string to_hex(const Fs& value);
+    static std::string to_hex(const Fr& value);
+};
+
+// The canonical integer of an Fr.
+U256 fr_to_u256(const Fr& value);
+// The U256 whose little-endian bytes these are.
+U256 le_to_u256(std::span<const std::uint8_t, 32> bytes);
+
+// `text` without its leading "0x" prefixes, then without its leading "0X"
+// prefixes (each removed repeatedly, in that order).
+std::string_view strip_hex_prefixes(std::string_view text);
+
+// Parses a private-key text: leading "0x" prefixes removed (only lowercase),
+// then exactly 64 hexadecimal digits of either case, most significant byte
+// first. Failures, in order of detection: "Odd number of digits";
+// "Invalid character '<c>' at position <i>" (i counted after the prefixes);
+// FeConvert::from_bytes's failures. None carries causes.
+Result<Fs> private_key_from_string(std::string_view text);
+
+// Derives a private-key text from a seed of at least 32 UTF-8 bytes ("seed is
+// too short" otherwise): h = SHA-256(seed), then h = SHA-256(h) until h read
+// big-endian is below l. The result is "0x" and the 64 lowercase digits of h.
+Result<std::string> private_key_from_seed(std::string_view seed);
+
+// The packed public key of sk (sk·G5 written and read little-endian). The
+// multiplication runs in constant time.
+PackedPublicKey public_key_from_private(const Fs& sk);
+
+// Coordinates of a public key as canonical integers.
+struct BabyJubjubPoint {
+    U256 x;
+    U256 y;
+};
+
+// Affine (x, y) of a packed point (its 32 little-endian bytes decoded). A
+// value that does not decode aborts with
+// "called `Result::unwrap()` on an `Err` value: RestoreRPoint(<read failure, debug form>)".
+std::pair<Fr, Fr> get_xy_from_r(const U256& packed);
+
+// The coordinates behind a packed public key. A nonzero value below 2^160
+// (bytes 20..31 of its little-endian form zero) is taken as (0, value)
+// without decoding; anything else is decoded with get_xy_from_r, whose
+// abort applies.
+BabyJubjubPoint unpack_public_key(const PackedPublicKey& packed);
+
+// The public key with these coordinates. Failures: x, then y, not below p
+// (the field's "… is not an element of the field"); a pair off the curve
+// ("could not decode public key by x and y").
+Result<PublicKey> convert_to_pubkey(const U256& x, const U256& y);
+
+// The public-key pair texts: the packed key, then the key's affine x.
+struct PublicKeyPair {
+    std::string packed;
+    std::string x;
+};
+
+// For a packed-key text t (after strip_hex_prefixes): packed = "0x" ‖ t with
+// the caller's digits unchanged; x = "0x" and the 64 lowercase digits of the
+// unpacked x. A text that does not parse fails with the radix-16 U256
+// failure (two causes); a value that does not decode aborts.
+Result<PublicKeyPair> pub_key_to_xy(std::string_view text);
+
+// pub_key_to_xy of the private key's packed public key printed as "0x" and
+// 64 lowercase digits; private_key_from_string's failures pass through.
+Result<PublicKeyPair> private_key_to_pubkey_xy(std::string_view text);
+
+// Whether y is the x-coordinate text that pub_key_to_xy gives for the packed
+// key x: both texts and both results compared byte for byte after
+// strip_hex_prefixes (so the digits' case and leading zeros matter).
+// pub_key_to_xy's failures and aborts pass through.
+Result<bool> is_on_curve(std::string_view x, std::string_view y);
+
+}  // namespace lumora::sdk

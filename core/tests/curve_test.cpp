@@ -1,0 +1,270 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <random>
+#include <vector>
+
+#include "curve/alt_jubjub.h"
+#include "curve/montgomery.h"
+
+namespace lumora::curve {
+namespace {
+
+using edwards::PrimeOrder;
+using edwards::Unknown;
+using field::Fr;
+using field::Fs;
+using field::Repr;
+using Bytes = std::array<std::uint8_t, 32>;
+using Point = edwards::Point<Unknown>;
+
+std::mt19937_64& rng() {
+    static std::mt19937_64 g([] {
+        const auto seed = std::random_device{}();
+        std::printf("curve_test seed %u\n", seed);
+        return seed;
+    }());
+    return g;
+}
+
+const AltJubjubBn256& params() { return jubjub_params(); }
+
+Fr fr(std::uint64_t v) { return Fr::from_u64(v); }
+Fs random_scalar() { return Fs::from_raw({rng()(), rng()(), rng()(), rng()()}); }
+
+// A point of the whole group (not necessarily of prime order): decode
+// random bytes until they are a point.
+Point random_point() {
+    for (;;) {
+        Bytes b;
+        for (auto& x : b) x = static_cast<std::uint8_t>(rng()());
+        b[31] &= 0x9f;  // y below 2^253 < p, any sign
+        auto p = edwards::read(b, params());
+        if (p.ok()) return p.value();
+    }
+}
+
+// The reference: double-and-add over all 256 bits, most significant first.
+template <class K>
+edwards::Point<K> double_and_add(const edwards::Point<K>& base, const Repr& k) {
+    edwards::Point<K> acc;
+    for (int i = 255; i >= 0; --i) {
+        acc = acc.dbl();
+        if ((k[i / 64] >> (i % 64)) & 1) acc = acc.add(base, params());
+    }
+    return acc;
+}
+
+bool t_consistent(const Point& p) { return p.x() * p.y() == p.t() * p.z(); }
+
+Point order_two() { return *edwards::from_xy(Fr::zero(), -Fr::one(), params()); }
+
+TEST(CurveConstants, RelationsHold) {
+    const auto& c = params();
+    EXPECT_EQ(c.edwards_d() * fr(168700), -fr(168696));
+    EXPECT_EQ(c.montgomery_2a(), fr(337396));
+    const Fr minus_one_minus_d = -Fr::one() - c.edwards_d();
+    EXPECT_EQ(c.montgomery_a() * minus_one_minus_d, (c.edwards_d() - Fr::one()).dbl());
+    EXPECT_EQ(c.montgomery_scale().square(), -(c.montgomery_a() + fr(2)));
+    EXPECT_EQ(c.montgomery_scale().square() * minus_one_minus_d, fr(4));
+    // d is a non-square and −1 a square: the addition law is complete.
+    EXPECT_EQ(field::legendre(c.edwards_d()), field::Legendre::QuadraticNonResidue);
+    EXPECT_EQ(field::legendre(-Fr::one()), field::Legendre::QuadraticResidue);
+}
+
+TEST(PointEncoding, NeutralAndOrderTwoPoints) {
+    const Bytes neutral = Point::zero().write();
+    EXPECT_EQ(neutral[0], 1);
+    for (std::size_t i = 1; i < 32; ++i) EXPECT_EQ(neutral[i], 0);
+    const auto decoded = edwards::read(neutral, params());
+    ASSERT_TRUE(decoded.ok());
+    EXPECT_EQ(decoded.value().x(), Fr::zero());
+    EXPECT_EQ(decoded.value().y(), Fr::one());
+    EXPECT_EQ(decoded.value().t(), Fr::zero());
+    EXPECT_EQ(decoded.value().z(), Fr::one());
+
+    // y = 1 with the sign bit set: x = 0 cannot be negated, still the neutral point.
+    Bytes signed_neutral = neutral;
+    signed_neutral[31] |= 0x80;
+    EXPECT_EQ(edwards::read(signed_neutral, params()).value(), Point::zero());
+
+    const Bytes expected = {0x00, 0x00, 0x00, 0xf0, 0x93, 0xf5, 0xe1, 0x43, 0x91, 0x70, 0xb9, 0x79, 0x48, 0xe8, 0x33, 0x28,
+                            0x5d, 0x58, 0x81, 0x81, 0xb6, 0x45, 0x50, 0xb8, 0x29, 0xa0, 0x31, 0xe1, 0x72, 0x4e, 0x64, 0x30};
+    EXPECT_EQ(order_two().write(), expected);
+    EXPECT_EQ(edwards::read(expected, params()).value(), order_two());
+    EXPECT_EQ(order_two().dbl(), Point::zero());
+
+    // 32 zero bytes: y = 0, x² = −1 has a root because p ≡ 1 (mod 4).
+    const auto y_zero = edwards::read(Bytes{}, params());
+    ASSERT_TRUE(y_zero.ok());
+    const auto [x, y] = y_zero.value().to_xy();
+    EXPECT_EQ(y, Fr::zero());
+    EXPECT_EQ(x.square(), -Fr::one());
+    EXPECT_EQ(x.into_repr()[0] & 1, 0u);
+}
+
+TEST(PointEncoding, DecodingFailures) {
+    struct Case {
+        Repr y;  // low 255 bits of the encoding (bit 255 is tried both ways)
+        const char* message;
+        const char* debug;
+    };
+    Repr p = field::FrParams::MODULUS;
+    const Case cases[] = {
+        {p, "y is not in field", "Custom { kind: InvalidInput, error: \"y is not in field\" }"},
+        {{~0ULL, ~0ULL, ~0ULL, ~0ULL >> 1}, "y is not in field", "Custom { kind: InvalidInput, error: \"y is not in field\" }"},
+        // (y² − 1)/(d·y² + 1) is not a square for y = 2^160.
+        {{0, 0, 1ULL << 32, 0}, "not on curve", "Custom { kind: InvalidInput, error: \"not on curve\" }"},
+    };
+    for (const auto& c : cases) {
+        for (std::uint64_t sign : {0ULL, 1ULL << 63}) {
+            Repr y = c.y;
+            y[3] |= sign;
+            const auto r = edwards::read(field::repr_to_bytes_le(y), params());
+            ASSERT_FALSE(r.ok()) << c.message;
+            EXPECT_EQ(r.error().message, c.message);
+            EXPECT_EQ(edwards::read_error_debug(r.error()), c.debug);
+        }
+    }
+    const std::uint8_t short_input[31] = {1};
+    const auto r = edwards::read(short_input, params());
+    ASSERT_FALSE(r.ok());
+    EXPECT_EQ(r.error().message, "failed to fill whole buffer");
+    EXPECT_EQ(edwards::read_error_debug(r.error()),
+              "Error { kind: UnexpectedEof, message: \"failed to fill whole buffer\" }");
+
+    // p − 1 is the largest y accepted; bytes after the first 32 are not read.
+    Repr p_minus_1 = p;
+    p_minus_1[0] -= 1;
+    std::vector<std::uint8_t> longer(40, 0xee);
+    const auto enc = field::repr_to_bytes_le(p_minus_1);
+    std::copy(enc.begin(), enc.end(), longer.begin());
+    EXPECT_EQ(edwards::read(longer, params()).value(), order_two());
+}
+
+TEST(PointEncoding, RoundTrips) {
+    for (int i = 0; i < 100; ++i) {
+        const Point p = random_point();
+        const Bytes b = p.write();
+        const auto q = edwards::read(b, params());
+        ASSERT_TRUE(q.ok());
+        EXPECT_EQ(q.value(), p);
+        EXPECT_EQ(q.value().write(), b);
+        const auto [x, y] = p.to_xy();
+        EXPECT_EQ(p.to_xy_var(), std::make_pair(x, y));
+        EXPECT_EQ(b[31] >> 7, x.into_repr()[0] & 1);
+        // The other sign bit decodes the negative point.
+        Bytes flipped = b;
+        flipped[31] ^= 0x80;
+        EXPECT_EQ(edwards::read(flipped, params()).value(), p.negate());
+    }
+}
+
+TEST(PointEncoding, FromXy) {
+    EXPECT_EQ(edwards::from_xy(Fr::zero(), Fr::one(), params()), Point::zero());
+    EXPECT_EQ(edwards::from_xy(Fr::zero(), -Fr::one(), params()), order_two());
+    EXPECT_FALSE(edwards::from_xy(Fr::one(), Fr::one(), params()));
+    for (int i = 0; i < 20; ++i) {
+        const auto [x, y] = random_point().to_xy();
+        EXPECT_TRUE(edwards::from_xy(x, y, params()));
+        EXPECT_FALSE(edwards::from_xy(x + Fr::one(), y, params()));
+    }
+}
+
+TEST(PointArithmetic, GroupLawOnRandomPoints) {
+    const Point zero = Point::zero();
+    for (int i = 0; i < 50; ++i) {
+        const Point a = random_point(), b = random_point(), c = random_point();
+        EXPECT_EQ(a.add(b, params()).add(c, params()), a.add(b.add(c, params()), params()));
+        EXPECT_EQ(a.add(b, params()), b.add(a, params()));
+        EXPECT_EQ(a.add(a.negate(), params()), zero);
+        EXPECT_EQ(a.dbl(), a.add(a, params()));
+        // The sum with the neutral point has other coordinates, the same point.
+        const Point same = a.add(zero, params());
+        EXPECT_NE(same.z(), a.z());
+        EXPECT_EQ(same, a);
+        EXPECT_NE(a.add(order_two(), params()), a);
+        for (const Point& p : {a.add(b, params()), a.dbl(), a.mul(random_scalar(), params())})
+            EXPECT_TRUE(t_consistent(p));
+    }
+}
+
+TEST(ScalarMultiplication, MethodsAgreeWithDoubleAndAdd) {
+    Repr l_minus_1 = field::fs_char();
+    l_minus_1[0] -= 1;
+    std::vector<Repr> scalars = {{0, 0, 0, 0}, {1, 0, 0, 0}, {2, 0, 0, 0}, {7, 0, 0, 0}, {8, 0, 0, 0}, {9, 0, 0, 0},
+                                 {16, 0, 0, 0}, l_minus_1,
+                                 // digit patterns at the edges of the signed recoding
+                                 {0x8888888888888888, 0x8888888888888888, 0x8888888888888888, 0x0088888888888888},
+                                 {0x7777777777777777, 0x7777777777777777, 0x7777777777777777, 0x0577777777777777},
+                                 {0xffffffffffffffff, 0xffffffffffffffff, 0xffffffffffffffff, 0x0000ffffffffffff}};
+    for (int i = 0; i < 20; ++i) scalars.push_back(random_scalar().into_repr());
+    const auto g5 = params().generator(SIGNING_GENERATOR);
+    for (const Repr& k : scalars) {
+        const auto fs = Fs::from_repr(k);
+        ASSERT_TRUE(fs.ok());
+        const Point p = random_point();
+        const Point expected = double_and_add(p, k);
+        EXPECT_EQ(p.mul(fs.value(), params()), expected);
+        EXPECT_EQ(p.mul_var(k, params()), expected);
+        const auto expected_g = double_and_add(g5, k);
+        EXPECT_EQ(params().mul_signing_generator(fs.value()), expected_g);
+        EXPECT_EQ(g5.mul(fs.value(), params()), expected_g);
+    }
+    // mul_var takes any 256-bit integer.
+    const Point p = random_point();
+    for (const Repr& k : {Repr{~0ULL, ~0ULL, ~0ULL, ~0ULL}, Repr{0, 0, 0, 1ULL << 63}, field::fs_char(),
+                          Repr{0x677297dc392126f1, 0xab3eedb83920ee0a, 0x370a08b6d0302b0b, 0x3064e72e1c263405}})
+        EXPECT_EQ(p.mul_var(k, params()), double_and_add(p, k));
+}
+
+TEST(ScalarMultiplication, OrdersAndCofactor) {
+    for (int i = 0; i < 10; ++i) {
+        const Point p = random_point();
+        const auto q = p.mul_by_cofactor();
+        EXPECT_EQ(q, p.mul_var({8, 0, 0, 0}, params()));
+        EXPECT_EQ(q.mul_var(field::fs_char(), params()), Point::zero());
+        EXPECT_EQ(p.mul(Fs::zero(), params()), Point::zero());
+        EXPECT_EQ(p.mul_var({0, 0, 0, 0}, params()), Point::zero());
+        // (l + 1)·q = q for q in the subgroup.
+        Repr l_plus_1 = field::fs_char();
+        l_plus_1[0] += 1;
+        EXPECT_EQ(q.mul_var(l_plus_1, params()), q);
+    }
+    // The point of order two stays out of the subgroup.
+    EXPECT_NE(order_two().mul_var(field::fs_char(), params()), Point::zero());
+    EXPECT_EQ(order_two().mul_by_cofactor(), Point::zero());
+}
+
+TEST(Montgomery, SpecialPoints) {
+    using montgomery::Point;
+    const Point inf = Point::zero();
+    EXPECT_TRUE(inf.is_infinity());
+    EXPECT_EQ(Point::from_edwards(edwards::Point<Unknown>::zero(), params()), inf);
+    const Point two = Point::from_edwards(order_two(), params());
+    EXPECT_FALSE(two.is_infinity());
+    EXPECT_EQ(two.u(), Fr::zero());
+    EXPECT_EQ(two.v(), Fr::zero());
+    EXPECT_EQ(two.dbl(params()), inf);
+    EXPECT_EQ(inf.dbl(params()), inf);
+    EXPECT_EQ(inf.add(inf, params()), inf);
+    EXPECT_EQ(inf.add(two, params()), two);
+    EXPECT_EQ(two.add(inf, params()), two);
+    EXPECT_EQ(two.add(two, params()), inf);
+}
+
+TEST(Montgomery, AgreesWithEdwardsArithmetic) {
+    using montgomery::Point;
+    for (int i = 0; i < 30; ++i) {
+        const auto a = random_point(), b = random_point();
+        const Point ma = Point::from_edwards(a, params()), mb = Point::from_edwards(b, params());
+        EXPECT_EQ(ma.v().square(), ma.u().square() * ma.u() + params().montgomery_a() * ma.u().square() + ma.u());
+        EXPECT_EQ(ma.add(mb, params()), Point::from_edwards(a.add(b, params()), params()));
+        EXPECT_EQ(ma.dbl(params()), Point::from_edwards(a.dbl(), params()));
+        EXPECT_EQ(ma.add(ma, params()), ma.dbl(params()));
+        EXPECT_EQ(ma.add(Point::from_edwards(a.negate(), params()), params()), Point::zero());
+    }
+}
+
+}  // namespace
+}  // namespace lumora::curve
