@@ -82,7 +82,8 @@ constexpr const char* HASH_CONTEXT = "Couldn't get hash";
 // Registration order is the order of __all__.
 const std::array<Function, 17> FUNCTIONS = {{
     {"verify_signature", "verify_signature(sig_r, sig_s, pub_key_x, pub_key_y, msg)\n--\n\n",
-     {"sig_r", "sig_s", "pub_key_x", "pub_key_y", "msg"}, 5, "Couldn't get verify_signature result", true, nullptr},
+     {"sig_r", "sig_s", "pub_key_x", "pub_key_y", "msg"}, 5, "Couldn't get verify_signature result", true,
+     adapt<&api::verify_signature>},
     {"sign_withdraw", "sign_withdraw(json, pri_key)\n--\n\n", {"json", "pri_key"}, 2, SIGNATURE_CONTEXT, true, nullptr},
     {"sign_transfer", "sign_transfer(json, pri_key)\n--\n\n", {"json", "pri_key"}, 2, SIGNATURE_CONTEXT, true, nullptr},
     {"sign_limit_order", "sign_limit_order(json, pri_key)\n--\n\n", {"json", "pri_key"}, 2, SIGNATURE_CONTEXT, true,
@@ -97,9 +98,10 @@ const std::array<Function, 17> FUNCTIONS = {{
     {"hash_liquidate", "hash_liquidate(json)\n--\n\n", {"json"}, 1, HASH_CONTEXT, false, nullptr},
     {"hash_signed_oracle_price", "hash_signed_oracle_price(json)\n--\n\n", {"json"}, 1, HASH_CONTEXT, false,
      nullptr},
-    {"sign", "sign(private_key, msg)\n--\n\n", {"private_key", "msg"}, 2, "Couldn't sign msg", true, nullptr},
+    {"sign", "sign(private_key, msg)\n--\n\n", {"private_key", "msg"}, 2, "Couldn't sign msg", true,
+     adapt<&api::sign>},
     {"eth_sign", "eth_sign(private_key, msg)\n--\n\n", {"private_key", "msg"}, 2, "Couldn't sign msg", true,
-     nullptr},
+     adapt<&api::eth_sign>},
     {"private_key_from_seed", "private_key_from_seed(seed)\n--\n\n", {"seed"}, 1,
      "Couldn't derive private key from seed", false, adapt<&api::private_key_from_seed>},
     {"is_on_curve", "is_on_curve(x, y)\n--\n\n", {"x", "y"}, 2, "Couldn't get verify xy is on curve", false,

@@ -34,8 +34,10 @@ def run_mypy(tmp_path: pathlib.Path, source: str):
 
 
 def test_stubs_cover_every_function():
-    stub = pathlib.Path(sdk.__file__).parent / "lumora_python_sdk-stubs" / "__init__.pyi"
-    assert stub.is_file()
+    # Installed beside the module, in the environment's site-packages.
+    stubs = [pathlib.Path(p) / "lumora_python_sdk-stubs" / "__init__.pyi" for p in sys.path]
+    stub = next((s for s in stubs if s.is_file()), None)
+    assert stub is not None
     text = stub.read_text()
     for name in sdk.__all__:
         assert f"def {name}{getattr(sdk, name).__text_signature__.split(')')[0]}" in text.replace(": str", "")

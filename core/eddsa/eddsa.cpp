@@ -1,0 +1,64 @@
+#include "eddsa/eddsa.h"
+
+#include <array>
+#include <algorithm>
+
+namespace lumora::eddsa {
+
+namespace {
+
+// s·G for a public s: the fixed-base table serves the signing generator.
+PrimeOrderPoint generator_times(const Fs& s, std::size_t generator_index, const AltJubjubBn256& params) {
+    if (generator_index == curve::SIGNING_GENERATOR) return params.mul_signing_generator(s);
+    return params.generator(generator_index).mul(s, params);
+}
+
+bool in_prime_order_subgroup(const UnknownPoint& p, const AltJubjubBn256& params) {
+    return p.mul_var(field::fs_char(), params) == UnknownPoint::zero();
+}
+
+// R + c·pk − s·G is the neutral point.
+bool equation_holds(const UnknownPoint& pk, const Fs& c, const UnknownPoint& r, const Fs& s,
+                    std::size_t generator_index, const AltJubjubBn256& params) {
+    const UnknownPoint s_g = generator_times(s, generator_index, params);
+    const UnknownPoint q = pk.mul_var(c.into_repr(), params).add(r, params).add(s_g.negate(), params);
+    return q == UnknownPoint::zero();
+}
+
+}  // namespace
+
+Fs message_scalar(std::span<const std::uint8_t> message) {
+    std::array<std::uint8_t, 32> padded{};
+    std::copy_n(message.begin(), std::min<std::size_t>(message.size(), 32), padded.begin());
+    return field::fs_to_uniform_32(padded);
+}
+
+PrimeOrderPoint public_key(const Fs& sk, std::size_t generator_index, const AltJubjubBn256& params) {
+    return generator_times(sk, generator_index, params);
+}
+
+OwnSignature sign_raw_message(const Fs& sk, std::span<const std::uint8_t> message, const Fs& r,
+                           std::size_t generator_index, const AltJubjubBn256& params) {
+    if (message.size() > 32) abort_with("assertion failed: msg.len() <= 32");
+    // The generators are cofactor multiples, so pk = sk·G lies in the
+    // prime-order subgroup by construction and its order check could never
+    // fail: the multiplication by l it would cost is left out.
+    const PrimeOrderPoint big_r = generator_times(r, generator_index, params);
+    const Fs s = message_scalar(message) * sk + r;
+    return OwnSignature{big_r, s};
+}
+
+bool verify_for_raw_message(const UnknownPoint& pk, std::span<const std::uint8_t> message,
+                            const Signature& signature, std::size_t generator_index, const AltJubjubBn256& params) {
+    const Fs c = message_scalar(message);
+    if (!in_prime_order_subgroup(pk, params)) return false;
+    if (!in_prime_order_subgroup(signature.r, params)) return false;
+    return equation_holds(pk, c, signature.r, signature.s, generator_index, params);
+}
+
+bool verify_own_signature(const PrimeOrderPoint& pk, std::span<const std::uint8_t> message,
+                          const OwnSignature& signature, std::size_t generator_index, const AltJubjubBn256& params) {
+    return equation_holds(pk, message_scalar(message), signature.r, signature.s, generator_index, params);
+}
+
+}  // namespace lumora::eddsa

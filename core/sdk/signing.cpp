@@ -1,0 +1,123 @@
+#include "sdk/signing.h"
+
+#include "curve/alt_jubjub.h"
+#include "eddsa/nonce.h"
+
+namespace lumora::sdk {
+
+namespace {
+
+constexpr std::string_view UNWRAP_ERR = "called `Result::unwrap()` on an `Err` value: ";
+
+const curve::AltJubjubBn256& params() { return curve::jubjub_params(); }
+
+Fr fr_or_abort(const U256& value) {
+    const field::Repr repr = value.limbs;
+    auto element = Fr::from_repr(repr);
+    if (!element.ok()) abort_with(std::string(UNWRAP_ERR) + field::not_in_field_debug(repr));
+    return element.value();
+}
+
+U256 u256_or_abort(std::string_view text) {
+    auto value = U256::from_str_radix16(strip_hex_prefixes(text));
+    if (!value.ok()) abort_with(std::string(UNWRAP_ERR) + value.error().message);
+    return value.value();
+}
+
+U256 fs_to_u256(const Fs& value) { return U256(value.into_repr()); }
+
+}  // namespace
+
+std::array<std::uint8_t, 32> message_bytes(const U256& value) { return value.to_bytes_le(); }
+
+TxSignature TxSignature::sign_msg(const Fs& sk, std::span<const std::uint8_t> message) {
+    const auto& set = params();
+    const Fs r = eddsa::deterministic_seed(sk, message);
+    const eddsa::OwnSignature signature = eddsa::sign_raw_message(sk, message, r, curve::SIGNING_GENERATOR, set);
+    const auto pk = eddsa::public_key(sk, curve::SIGNING_GENERATOR, set);
+    if (!eddsa::verify_own_signature(pk, message, signature, curve::SIGNING_GENERATOR, set))
+        abort_with("assertion `left == right` failed\n  left: false\n right: true");
+    const auto packed = pk.write();
+    return TxSignature{le_to_u256(packed), signature};
+}
+
+JubjubSignature JubjubSignature::from_tx_signature(const TxSignature& signature) {
+    const auto [x, y] = signature.signature.r.to_xy();
+    return JubjubSignature{{fr_to_u256(x), fr_to_u256(y)}, fs_to_u256(signature.signature.s)};
+}
+
+JubjubSignature JubjubSignature::from_str(std::string_view r, std::string_view s) {
+    const U256 r_value = u256_or_abort(r);
+    const U256 s_value = u256_or_abort(s);
+    const auto [x, y] = get_xy_from_r(r_value);
+    return JubjubSignature{{fr_to_u256(x), fr_to_u256(y)}, s_value};
+}
+
+std::string JubjubSignature::to_json() const {
+    const auto packed = point_from_xy(r.x, r.y).write();
+    return "{\"r\":\"" + le_to_u256(packed).to_hex() + "\",\"s\":\"" + s.to_hex() + "\"}";
+}
+
+eddsa::Signature to_packed_signature(const JubjubSignature& signature) {
+    const PublicKey r = point_from_xy(signature.r.x, signature.r.y);
+    const field::Repr s_repr = signature.s.limbs;
+    auto s = Fs::from_repr(s_repr);
+    if (!s.ok()) abort_with(std::string(UNWRAP_ERR) + field::not_in_field_debug(s_repr));
+    return eddsa::Signature{r, s.value()};
+}
+
+PublicKey point_from_xy(const U256& x, const U256& y) {
+    const Fr fx = fr_or_abort(x);
+    const Fr fy = fr_or_abort(y);
+    auto point = curve::edwards::from_xy(fx, fy, params());
+    if (!point) abort_with("called `Option::unwrap()` on a `None` value");
+    return *point;
+}
+
+std::string L1Signature::to_json() const {
+    return "{\"x\":\"" + x + "\",\"y\":\"" + y + "\",\"s\":\"" + s + "\",\"pk_x\":\"" + pk_x + "\",\"pk_y\":\"" +
+           pk_y + "\"}";
+}
+
+Result<JubjubSignature> sign(std::string_view private_key, std::string_view msg) {
+    auto hash = U256::from_str(msg);
+    if (!hash.ok()) return std::move(hash).error();
+    auto sk = private_key_from_string(private_key);
+    if (!sk.ok()) return std::move(sk).error();
+    const auto bytes = message_bytes(hash.value());
+    return JubjubSignature::from_tx_signature(TxSignature::sign_msg(sk.value(), bytes));
+}
+
+Result<L1Signature> l1_sign(std::string_view msg, std::string_view private_key) {
+    const std::string_view stripped = strip_hex_prefixes(msg);
+    auto sk = private_key_from_string(private_key);
+    if (!sk.ok()) return std::move(sk).error();
+    auto hash = U256::from_str(stripped);
+    if (!hash.ok()) return std::move(hash).error();
+    const auto bytes = message_bytes(hash.value());
+    const TxSignature t = TxSignature::sign_msg(sk.value(), bytes);
+    // The key's x: the shared parameter set gives the values a freshly built
+    // one would.
+    const auto [pk_x, pk_y] = eddsa::public_key(sk.value(), curve::SIGNING_GENERATOR, params()).to_xy();
+    (void)pk_y;
+    const auto [r_x, r_y] = t.signature.r.to_xy();
+    return L1Signature{"0x" + FeConvert::to_hex(r_x), "0x" + FeConvert::to_hex(r_y),
+                       "0x" + FeConvert::to_hex(t.signature.s), t.public_key.to_hex(), "0x" + FeConvert::to_hex(pk_x)};
+}
+
+Result<bool> verify_signature(std::string_view sig_r, std::string_view sig_s, std::string_view pub_key_x,
+                              std::string_view /*pub_key_y*/, std::string_view msg) {
+    const JubjubSignature parsed = JubjubSignature::from_str(sig_r, sig_s);
+    const eddsa::Signature signature = to_packed_signature(parsed);
+    auto hash = U256::from_str(msg);
+    if (!hash.ok()) return std::move(hash).error();
+    auto packed = U256::from_str_radix16(pub_key_x);
+    if (!packed.ok()) return std::move(packed).error();
+    const BabyJubjubPoint xy = unpack_public_key(packed.value());
+    auto pk = convert_to_pubkey(xy.x, xy.y);
+    if (!pk.ok()) return std::move(pk).error();
+    const auto bytes = message_bytes(hash.value());
+    return eddsa::verify_for_raw_message(pk.value(), bytes, signature, curve::SIGNING_GENERATOR, params());
+}
+
+}  // namespace lumora::sdk

@@ -1,0 +1,85 @@
+// Signing, verification and the records signatures travel in.
+//
+// Every signature is made over the 32 little-endian bytes of a 256-bit value
+// (a transaction digest or a caller's hash) with the signing generator of the
+// shared parameter set.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "common/error.h"
+#include "eddsa/eddsa.h"
+#include "integers/u256.h"
+#include "sdk/keys.h"
+
+namespace lumora::sdk {
+
+// The signer's packed public key and the signature.
+struct TxSignature {
+    PackedPublicKey public_key;
+    eddsa::OwnSignature signature;
+
+    // Nonce, signature, then the new signature verified under sk before the
+    // packed key is produced; a signature that fails its own check aborts.
+    static TxSignature sign_msg(const Fs& sk, std::span<const std::uint8_t> message);
+};
+
+// R as canonical affine coordinates, s as the canonical integer of an Fs.
+struct JubjubSignature {
+    BabyJubjubPoint r;
+    U256 s;
+
+    static JubjubSignature from_tx_signature(const TxSignature& signature);
+    // Each text loses its leading "0x", then "0X", prefixes and is read with
+    // the radix-16 form; R is unpacked from r. Both steps abort on failure.
+    // s is not compared with l here.
+    static JubjubSignature from_str(std::string_view r, std::string_view s);
+
+    // The compact JSON of the serialised form: {"r":packed R,"s":s}, each
+    // "0x" and 64 lowercase digits. Aborts as point_from_xy does.
+    std::string to_json() const;
+};
+
+// The form verification consumes: R from its coordinates (aborting as
+// point_from_xy does), s through the rejecting conversion (an s of l or
+// more aborts with the field's NotInField debug form).
+eddsa::Signature to_packed_signature(const JubjubSignature& signature);
+
+// The point with these canonical coordinates: x, then y, must be below p
+// ("called `Result::unwrap()` on an `Err` value: NotInField(…)"), and on the
+// curve ("called `Option::unwrap()` on a `None` value").
+PublicKey point_from_xy(const U256& x, const U256& y);
+
+// The five texts of a hash signature, each "0x" and 64 lowercase digits.
+struct L1Signature {
+    std::string x, y, s, pk_x, pk_y;
+
+    // {"x":…,"y":…,"s":…,"pk_x":…,"pk_y":…}
+    std::string to_json() const;
+};
+
+// The 32 little-endian bytes a 256-bit value is signed as.
+std::array<std::uint8_t, 32> message_bytes(const U256& value);
+
+// Signs the hash text msg (plain U256 form; its failure is returned) with the
+// private-key text (private_key_from_string's failures are returned).
+Result<JubjubSignature> sign(std::string_view private_key, std::string_view msg);
+
+// Like sign, with the key examined before the hash, the hash text losing all
+// leading "0x", then "0X", prefixes, and the result given as the signature
+// point's coordinates, s, and the signer's public-key pair (packed key, x).
+Result<L1Signature> l1_sign(std::string_view msg, std::string_view private_key);
+
+// Whether (sig_r, sig_s) signs the hash msg under the packed key pub_key_x.
+// pub_key_y is accepted and ignored. Returned failures: msg (plain form),
+// pub_key_x (radix-16 form), a key that is not a curve point ("could not
+// decode public key by x and y"). Aborts: an r that does not decode, an s of
+// l or more, a packed key that does not decode.
+Result<bool> verify_signature(std::string_view sig_r, std::string_view sig_s, std::string_view pub_key_x,
+                              std::string_view pub_key_y, std::string_view msg);
+
+}  // namespace lumora::sdk
