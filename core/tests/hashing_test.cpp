@@ -96,7 +96,8 @@ WithdrawRequest sample_withdrawal_to_own_key() {
     w.base.nonce = 3011957340;
     return w;
 }
-const char* const SAMPLE_OWN_KEY_WITHDRAWAL_DIGEST = "0x1e2fa433fa1e9aed6977f71571d395acbfadf7e49621f162d62417ca772ac9b1";
+const char* const SAMPLE_OWN_KEY_WITHDRAWAL_DIGEST =
+    "0x1e2fa433fa1e9aed6977f71571d395acbfadf7e49621f162d62417ca772ac9b1";
 
 WithdrawRequest sample_withdrawal_to_address() {
     WithdrawRequest w;
@@ -109,7 +110,8 @@ WithdrawRequest sample_withdrawal_to_address() {
     w.amount = 17879110751107270041ULL;
     return w;
 }
-const char* const SAMPLE_ADDRESS_WITHDRAWAL_DIGEST = "0x15c8f30fae11106077974c6e66b81a8bad7e26ac2f4093cc1997cad07f141110";
+const char* const SAMPLE_ADDRESS_WITHDRAWAL_DIGEST =
+    "0x15c8f30fae11106077974c6e66b81a8bad7e26ac2f4093cc1997cad07f141110";
 
 SignedOraclePrice sample_oracle_price() {
     SignedOraclePrice p;
