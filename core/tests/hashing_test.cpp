@@ -128,6 +128,7 @@ TEST(Hashing, KnownDigestsOfEveryKind) {
     EXPECT_EQ(limit_order_hash_internal(sample_buy_order()).to_hex(), SAMPLE_BUY_ORDER_DIGEST);
     EXPECT_EQ(limit_order_hash_internal(sample_sell_order()).to_hex(), SAMPLE_SELL_ORDER_DIGEST);
     EXPECT_EQ(liquidate_hash(sample_liquidate()).to_hex(), SAMPLE_LIQUIDATE_DIGEST);
+    // Tag 6 without a nested digest, and tag 7 with one.
     EXPECT_EQ(withdrawal_hash(sample_withdrawal_to_own_key()).to_hex(), SAMPLE_OWN_KEY_WITHDRAWAL_DIGEST);
     EXPECT_EQ(withdrawal_hash(sample_withdrawal_to_address()).to_hex(), SAMPLE_ADDRESS_WITHDRAWAL_DIGEST);
     EXPECT_EQ(signed_oracle_price_hash(sample_oracle_price()).to_hex(), SAMPLE_ORACLE_PRICE_DIGEST);
@@ -163,28 +164,6 @@ TEST(Hashing, FieldsThatDoNotEnterTheDigest) {
     LimitOrderRequest o = sample_buy_order();
     o.base.public_key = U256();
     EXPECT_EQ(limit_order_hash_internal(o).to_hex(), SAMPLE_BUY_ORDER_DIGEST);
-}
-
-TEST(Hashing, WithdrawalTagFollowsTheAddress) {
-    // Own key: tag 6 and asset_id itself; any other address: tag 7 and the
-    // nested digest of (asset_id, eth_address).
-    const WithdrawRequest own = sample_withdrawal_to_own_key();
-    WithdrawRequest other = own;
-    other.eth_address.limbs[3] ^= 1;
-    const auto packed = [&](std::uint64_t tag) {
-        U256 v = U256::from_u64(tag);
-        const auto push = [&v](unsigned bits, std::uint64_t x) {
-            v = integers::shl(v, bits);
-            integers::add_assign(v, U256::from_u64(x));
-        };
-        push(64, own.position_id);
-        push(32, own.base.nonce);
-        push(64, own.amount);
-        push(32, own.base.expiration_timestamp);
-        return integers::shl(v, 49);
-    };
-    EXPECT_EQ(withdrawal_hash(own), hash2(own.asset_id, packed(6)));
-    EXPECT_EQ(withdrawal_hash(other), hash2(hash2(own.asset_id, other.eth_address), packed(7)));
 }
 
 TEST(Hashing, FeeAssetIsTheCollateralOnBothSides) {
