@@ -11,6 +11,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -56,11 +57,39 @@ inline u64 sbb(u64 a, u64 b, u64& borrow) {
     return static_cast<u64>(t);
 }
 
+inline void mul_acc_portable(u64& c0, u64& c1, u64& c2, u64 x, u64 y) {
+    const u128 p = static_cast<u128>(x) * y;
+    u128 s = static_cast<u128>(c0) + static_cast<u64>(p);
+    c0 = static_cast<u64>(s);
+    s = static_cast<u128>(c1) + static_cast<u64>(p >> 64) + static_cast<u64>(s >> 64);
+    c1 = static_cast<u64>(s);
+    c2 += static_cast<u64>(s >> 64);
+}
+
 // a + b·c + carry, returning the low word and leaving the high word in carry.
 inline u64 mac(u64 a, u64 b, u64 c, u64& carry) {
     const u128 t = static_cast<u128>(b) * c + a + carry;
     carry = static_cast<u64>(t >> 64);
     return static_cast<u64>(t);
+}
+
+// (c2:c1:c0) += x·y, the step of product scanning (dot products). GCC on
+// x86-64 gets it as one mul/add/adc/adc sequence (baseline instructions only):
+// from the portable form it emits code about a third slower. Clang does as
+// well with the portable form, which every other target uses too.
+inline void mul_acc(u64& c0, u64& c1, u64& c2, u64 x, u64 y) {
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(LUMORA_PORTABLE_FIELD)
+    asm("movq %[x], %%rax\n\t"
+        "mulq %[y]\n\t"
+        "addq %%rax, %[c0]\n\t"
+        "adcq %%rdx, %[c1]\n\t"
+        "adcq $0, %[c2]"
+        : [c0] "+r"(c0), [c1] "+r"(c1), [c2] "+r"(c2)
+        : [x] "rm"(x), [y] "rm"(y)
+        : "rax", "rdx", "cc");
+#else
+    mul_acc_portable(c0, c1, c2, x, y);
+#endif
 }
 
 // a >= b as 256-bit integers, comparing from the top limb down.
@@ -157,6 +186,9 @@ Limbs mont_mul(const Limbs& a, const Limbs& b) { return mont_mul_portable<P>(a, 
 // P supplies: MODULUS, R (one), R2, R3, INV (−p⁻¹ mod 2^64), all as constexpr Limbs/u64.
 template <class P>
 class Element {
+    // The reductions below leave carries room only for p < 2^255.
+    static_assert(P::MODULUS[3] >> 63 == 0);
+
 public:
     constexpr Element() = default;
 
@@ -181,7 +213,7 @@ public:
         if (detail::geq(r, P::MODULUS)) return Error{not_in_field_message(r), {}};
         return from_raw(r);
     }
-    Repr into_repr() const { return mont_reduce({m_[0], m_[1], m_[2], m_[3], 0, 0, 0, 0}).m_; }
+    Repr into_repr() const { return mont_mul(m_, {1, 0, 0, 0}).m_; }
 
     // Hash-side forms: 32 little-endian bytes with a validity flag computed
     // through a full borrow chain; the element is computed either way.
@@ -207,6 +239,14 @@ public:
     friend Element operator-(const Element& a, const Element& b) { return from_mont(detail::sub<P>(a.m_, b.m_)); }
     friend Element operator-(const Element& a) { return zero() - a; }
     friend Element operator*(const Element& a, const Element& b) { return mont_mul(a.m_, b.m_); }
+    // Sum over k of a[k]·b[k], with a single Montgomery reduction for the
+    // whole sum: a dot product costs little more than its limb products. N is
+    // bounded at compile time (up to 22 terms for r).
+    template <std::size_t N>
+    static Element sum_of_products(const std::array<Element, N>& a, const std::array<Element, N>& b) {
+        return from_mont(redc_sum<N>(a, b));
+    }
+
     Element& operator+=(const Element& b) { return *this = *this + b; }
     Element& operator-=(const Element& b) { return *this = *this - b; }
     Element& operator*=(const Element& b) { return *this = *this * b; }
@@ -298,22 +338,48 @@ private:
         shr1(x, carry);
     }
 
-    // Reduces a 512-bit value t (below p·2^256) to t·R⁻¹ mod p.
-    static Element mont_reduce(std::array<u64, 8> t) {
-        u64 top = 0;  // carry out of the high half
-        for (int i = 0; i < 4; ++i) {
-            const u64 m = t[i] * P::INV;
-            u64 carry = 0;
-            for (int j = 0; j < 4; ++j) t[i + j] = detail::mac(t[i + j], m, P::MODULUS[j], carry);
-            // Propagate into the upper limbs.
-            for (int k = i + 4; k < 8 && carry != 0; ++k) {
-                const u128 s = static_cast<u128>(t[k]) + carry;
-                t[k] = static_cast<u64>(s);
-                carry = static_cast<u64>(s >> 64);
+    // Sum over k of x[k]·y[k]·R⁻¹ mod p, fully reduced, by product scanning
+    // with the reduction interleaved: column by column, the limb products of
+    // every term and of the reduction multiples m·p land in one three-word
+    // accumulator; each of the first four columns fixes one reduction word m.
+    // With all factors below p the sum is below N·p², so the value after
+    // reduction is below (1 + N·p/2^256)·p; the bound on N keeps that below
+    // 2^256, and ceil(N·p/2^256) conditional subtractions bring it below p.
+    template <std::size_t N>
+    static Limbs redc_sum(const std::array<Element, N>& x, const std::array<Element, N>& y) {
+        constexpr double rho = (static_cast<double>(P::MODULUS[3]) + 1.0) / 18446744073709551616.0;  // > p/2^256
+        static_assert(N >= 1 && (N * rho + 1.0) * rho < 0.999, "too many terms for one reduction");
+        // The reduced value is below (1 + N·rho)·p.
+        constexpr int subtractions =
+            static_cast<int>((static_cast<u128>(N) * (P::MODULUS[3] + 1) + ~static_cast<u64>(0)) >> 64);
+
+        u64 m[4];
+        Limbs r;
+        u64 c0 = 0, c1 = 0, c2 = 0;
+        // Fully unrolled, every index is a constant and the limbs stay in registers.
+#pragma GCC unroll 7
+        for (int col = 0; col < 7; ++col) {
+            const int lo = col > 3 ? col - 3 : 0;
+            const int hi = col < 3 ? col : 3;
+#pragma GCC unroll 16
+            for (std::size_t k = 0; k < N; ++k)
+#pragma GCC unroll 4
+                for (int j = lo; j <= hi; ++j) detail::mul_acc(c0, c1, c2, x[k].m_[j], y[k].m_[col - j]);
+#pragma GCC unroll 4
+            for (int j = lo; j < (col < 4 ? col : 4); ++j) detail::mul_acc(c0, c1, c2, m[j], P::MODULUS[col - j]);
+            if (col < 4) {
+                m[col] = c0 * P::INV;  // clears this column
+                detail::mul_acc(c0, c1, c2, m[col], P::MODULUS[0]);
+            } else {
+                r[col - 4] = c0;
             }
-            top += carry;
+            c0 = c1;
+            c1 = c2;
+            c2 = 0;
         }
-        return from_mont(detail::reduce_once_ct({t[4], t[5], t[6], t[7]}, top, P::MODULUS));
+        r[3] = c0;  // the value is below 2^256, so nothing is left in c1
+        for (int i = 0; i < subtractions; ++i) r = detail::reduce_once_ct(r, 0, P::MODULUS);
+        return r;
     }
 
     static Element mont_mul(const Limbs& a, const Limbs& b) { return from_mont(detail::mont_mul<P>(a, b)); }

@@ -93,6 +93,38 @@ TEST(Fr, ArithmeticIdentities) {
     }
 }
 
+template <class F, std::size_t N>
+void expect_sum_of_products_matches(const std::array<F, N>& a, const std::array<F, N>& b) {
+    F expected = F::zero();
+    for (std::size_t i = 0; i < N; ++i) expected += a[i] * b[i];
+    EXPECT_EQ(F::sum_of_products(a, b), expected);
+}
+
+TEST(Fr, SumOfProductsReducesOnce) {
+    // The largest sums: every term (p − 1)².
+    std::array<Fr, 10> top;
+    top.fill(-Fr::one());
+    expect_sum_of_products_matches(top, top);
+    std::array<Fs, 9> top_s;
+    top_s.fill(-Fs::one());
+    expect_sum_of_products_matches(top_s, top_s);
+    for (int i = 0; i < 200; ++i) {
+        std::array<Fr, 9> a, b;
+        for (std::size_t j = 0; j < 9; ++j) {
+            a[j] = random_element<Fr>();
+            b[j] = j % 3 == 0 ? -Fr::one() : random_element<Fr>();
+        }
+        expect_sum_of_products_matches(a, b);
+        expect_sum_of_products_matches(std::array<Fr, 1>{a[0]}, std::array<Fr, 1>{b[0]});
+        std::array<Fs, 8> c, d;
+        for (std::size_t j = 0; j < 8; ++j) {
+            c[j] = random_element<Fs>();
+            d[j] = random_element<Fs>();
+        }
+        expect_sum_of_products_matches(c, d);
+    }
+}
+
 TEST(Fr, Inversion) {
     EXPECT_FALSE(Fr::zero().inverse());
     const auto [z, z_ok] = Fr::zero().invert_ct();

@@ -1,0 +1,60 @@
+// The Poseidon instance of the system over Fr: width 9, rate 8, 8 full rounds
+// (4 before and 4 after the partial ones), 63 partial rounds, S-box x^5.
+//
+// Its round constants C (71 rows of 9) and Cauchy matrix M come from the Grain
+// LFSR at run time and are rewritten into an equivalent faster form: the
+// partial rounds multiply by sparse matrices and add a single constant each.
+// For every state the optimised permute() equals the plain permutation:
+// for each round, add C[round], apply x^5 (to every element in the first and
+// last four rounds, to element 0 only in between), multiply by M.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "poseidon/matrix.h"
+
+namespace lumora::poseidon {
+
+constexpr std::size_t FULL_ROUNDS = 8;
+constexpr std::size_t PARTIAL_ROUNDS = 63;
+
+// Element 0 is the capacity, elements 1 to 8 the rate.
+using State = Vector<WIDTH>;
+
+// Element-wise addition mod r.
+void add_constants(State& state, const State& row);
+
+struct MdsMatrices {
+    MdsMatrix mds_matrix;                       // M itself
+    MdsMatrix entry_matrix;                     // applied once, entering the partial rounds
+    std::vector<SparseMdsMatrix> sparse_rounds; // one per partial round, in use order
+};
+
+struct OptimizedConstants {
+    std::vector<State> head_constants;  // full_rounds/2 + 1 rows
+    std::vector<Fr> partial_constants;  // one per partial round
+    std::vector<State> tail_constants;  // full_rounds/2 − 1 rows
+};
+
+struct Spec {
+    std::size_t full_rounds = 0;
+    MdsMatrices matrices;
+    OptimizedConstants constants;
+
+    // Generates the tables for (full_rounds, partial_rounds); the system uses
+    // (FULL_ROUNDS, PARTIAL_ROUNDS) only. Costly: build once and share. An odd
+    // count of full rounds, or fewer than two, aborts.
+    static Spec create(std::size_t full_rounds, std::size_t partial_rounds);
+
+    // The permutation, in place.
+    void permute(State& state) const;
+};
+
+// The sparse matrices of the partial rounds in use order, and the dense entry
+// matrix that precedes them, such that entry then the sparse matrices equal
+// partial_rounds multiplications by m.
+std::pair<std::vector<SparseMdsMatrix>, MdsMatrix> calculate_sparse_matrices(std::size_t partial_rounds,
+                                                                             const MdsMatrix& m);
+
+}  // namespace lumora::poseidon
