@@ -73,7 +73,7 @@ struct Function {
     std::size_t nparams;
     const char* context;  // put in front of an error report
     bool caught;          // aborts become ValueError here; elsewhere PanicException
-    Operation op;         // null until the operation is built
+    Operation op;
 };
 
 constexpr const char* SIGNATURE_CONTEXT = "Couldn get jubjubSignature";
@@ -84,14 +84,14 @@ const std::array<Function, 17> FUNCTIONS = {{
     {"verify_signature", "verify_signature(sig_r, sig_s, pub_key_x, pub_key_y, msg)\n--\n\n",
      {"sig_r", "sig_s", "pub_key_x", "pub_key_y", "msg"}, 5, "Couldn't get verify_signature result", true,
      adapt<&api::verify_signature>},
-    {"sign_withdraw", "sign_withdraw(json, pri_key)\n--\n\n", {"json", "pri_key"}, 2, SIGNATURE_CONTEXT, true, nullptr},
-    {"sign_transfer", "sign_transfer(json, pri_key)\n--\n\n", {"json", "pri_key"}, 2, SIGNATURE_CONTEXT, true, nullptr},
+    {"sign_withdraw", "sign_withdraw(json, pri_key)\n--\n\n", {"json", "pri_key"}, 2, SIGNATURE_CONTEXT, true, adapt<&api::sign_withdraw>},
+    {"sign_transfer", "sign_transfer(json, pri_key)\n--\n\n", {"json", "pri_key"}, 2, SIGNATURE_CONTEXT, true, adapt<&api::sign_transfer>},
     {"sign_limit_order", "sign_limit_order(json, pri_key)\n--\n\n", {"json", "pri_key"}, 2, SIGNATURE_CONTEXT, true,
-     nullptr},
+     adapt<&api::sign_limit_order>},
     {"sign_liquidate", "sign_liquidate(json, pri_key)\n--\n\n", {"json", "pri_key"}, 2, SIGNATURE_CONTEXT, true,
-     nullptr},
+     adapt<&api::sign_liquidate>},
     {"sign_signed_oracle_price", "sign_signed_oracle_price(json, pri_key)\n--\n\n", {"json", "pri_key"}, 2,
-     SIGNATURE_CONTEXT, true, nullptr},
+     SIGNATURE_CONTEXT, true, adapt<&api::sign_signed_oracle_price>},
     {"hash_withdraw", "hash_withdraw(json)\n--\n\n", {"json"}, 1, HASH_CONTEXT, false, adapt<&api::hash_withdraw>},
     {"hash_transfer", "hash_transfer(json)\n--\n\n", {"json"}, 1, HASH_CONTEXT, false, adapt<&api::hash_transfer>},
     {"hash_limit_order", "hash_limit_order(json)\n--\n\n", {"json"}, 1, HASH_CONTEXT, false,
@@ -254,11 +254,6 @@ PyObject* call_function(const Function& f, PyObject* const* args, Py_ssize_t nar
     std::array<PyObject*, MAX_PARAMS> bound{};
     Args text{};
     if (!bind_arguments(f, args, nargsf, kwnames, bound) || !convert_arguments(f, bound, text)) return nullptr;
-
-    if (f.op == nullptr) {
-        PyErr_Format(PyExc_NotImplementedError, "%s is not implemented yet", f.name);
-        return nullptr;
-    }
 
     // The core works on the copied-out views only, so other threads may run meanwhile.
     // This guard is the only place that catches aborts.

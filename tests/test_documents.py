@@ -8,18 +8,6 @@ import lumora_python_sdk as sdk
 from conftest import load_function_cases
 
 
-def _hash_functions_missing():
-    try:
-        sdk.hash_withdraw("{}")
-    except NotImplementedError:
-        return True
-    except BaseException:  # noqa: BLE001 - a rejection of "{}" means the function is there
-        return False
-    return False
-
-
-pytestmark = pytest.mark.skipif(_hash_functions_missing(), reason="the hash functions are not built yet")
-
 WITHDRAW = {
     "position_id": "1", "amount": "2", "eth_address": "0x3", "asset_id": "0x4",
     "nonce": "5", "public_key": "0x6", "expiration_timestamp": "7",

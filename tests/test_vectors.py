@@ -6,13 +6,6 @@ from conftest import load_function_cases
 
 CASES = load_function_cases()
 
-# Functions whose operation is not built yet raise NotImplementedError; remove a
-# name here when its operation lands, and its cases must then pass.
-NOT_BUILT = {
-    "sign_withdraw", "sign_transfer", "sign_limit_order", "sign_liquidate",
-    "sign_signed_oracle_price",
-}
-
 
 def exception_class(name):
     if name == "PanicException":
@@ -29,10 +22,6 @@ def exception_class(name):
 @pytest.mark.parametrize("name, case", CASES, ids=[f"{n}-{c['tag']}" for n, c in CASES])
 def test_known_answer(name, case):
     fn = getattr(sdk, name)
-    if name in NOT_BUILT:
-        with pytest.raises(NotImplementedError, match=name):
-            fn(*case["args"])
-        return
     if "result" in case:
         assert fn(*case["args"]) == case["result"]
         return

@@ -2,6 +2,9 @@
 
 #include "curve/alt_jubjub.h"
 #include "eddsa/nonce.h"
+#include "json/reader.h"
+#include "sdk/documents.h"
+#include "sdk/hashing.h"
 
 namespace lumora::sdk {
 
@@ -25,6 +28,27 @@ U256 u256_or_abort(std::string_view text) {
 }
 
 U256 fs_to_u256(const Fs& value) { return U256(value.into_repr()); }
+
+JubjubSignature sign_digest(const Fs& sk, const U256& digest) {
+    const auto bytes = message_bytes(digest);
+    return JubjubSignature::from_tx_signature(TxSignature::sign_msg(sk, bytes));
+}
+
+Fs private_key_or_abort(std::string_view text) {
+    auto sk = private_key_from_string(text);
+    if (!sk.ok()) abort_with(std::string(UNWRAP_ERR) + json::quote_debug(sk.error().message));
+    return sk.value();
+}
+
+// Decoded record, digest, then key; rejected documents and keys returned.
+template <class Record, class Hash>
+Result<JubjubSignature> sign_document(Result<Record> record, Hash hash, std::string_view private_key) {
+    if (!record.ok()) return std::move(record).error();
+    const U256 digest = hash(record.value());
+    auto sk = private_key_from_string(private_key);
+    if (!sk.ok()) return std::move(sk).error();
+    return sign_digest(sk.value(), digest);
+}
 
 }  // namespace
 
@@ -84,8 +108,7 @@ Result<JubjubSignature> sign(std::string_view private_key, std::string_view msg)
     if (!hash.ok()) return std::move(hash).error();
     auto sk = private_key_from_string(private_key);
     if (!sk.ok()) return std::move(sk).error();
-    const auto bytes = message_bytes(hash.value());
-    return JubjubSignature::from_tx_signature(TxSignature::sign_msg(sk.value(), bytes));
+    return sign_digest(sk.value(), hash.value());
 }
 
 Result<L1Signature> l1_sign(std::string_view msg, std::string_view private_key) {
@@ -103,6 +126,32 @@ Result<L1Signature> l1_sign(std::string_view msg, std::string_view private_key) 
     const auto [r_x, r_y] = t.signature.r.to_xy();
     return L1Signature{"0x" + FeConvert::to_hex(r_x), "0x" + FeConvert::to_hex(r_y),
                        "0x" + FeConvert::to_hex(t.signature.s), t.public_key.to_hex(), "0x" + FeConvert::to_hex(pk_x)};
+}
+
+Result<JubjubSignature> sign_transfer(std::string_view json, std::string_view private_key) {
+    const U256 digest = transfer_hash_internal(parse_transfer_or_abort(json));
+    return sign_digest(private_key_or_abort(private_key), digest);
+}
+
+Result<JubjubSignature> sign_withdraw(std::string_view json, std::string_view private_key) {
+    auto record = parse_withdraw_request(json);
+    if (!record.ok()) return std::move(record).error();
+    const U256 digest = withdrawal_hash(record.value());
+    return sign_digest(private_key_or_abort(private_key), digest);
+}
+
+Result<JubjubSignature> sign_limit_order(std::string_view json, std::string_view private_key) {
+    return sign_document(parse_limit_order_request(json), limit_order_hash_internal, private_key);
+}
+
+Result<JubjubSignature> sign_liquidate(std::string_view json, std::string_view private_key) {
+    return sign_document(
+        parse_liquidate(json), [](const Liquidate& l) { return limit_order_hash_internal(l.liquidator_order); },
+        private_key);
+}
+
+Result<JubjubSignature> sign_signed_oracle_price(std::string_view json, std::string_view private_key) {
+    return sign_document(parse_signed_oracle_price(json), signed_oracle_price_hash, private_key);
 }
 
 Result<bool> verify_signature(std::string_view sig_r, std::string_view sig_s, std::string_view pub_key_x,

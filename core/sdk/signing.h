@@ -74,6 +74,20 @@ Result<JubjubSignature> sign(std::string_view private_key, std::string_view msg)
 // point's coordinates, s, and the signer's public-key pair (packed key, x).
 Result<L1Signature> l1_sign(std::string_view msg, std::string_view private_key);
 
+// The transaction signers: decode the document, hash the record, parse the
+// private key, sign the digest. How a rejected document or key is reported
+// differs by kind, as the exchange's own signers do:
+//   transfer      document aborts, key aborts;
+//   withdrawal    document returned, key aborts;
+//   limit order, liquidation, oracle price: both returned.
+// A liquidation is signed as its liquidator order (the same digest).
+// Aborts carry "called `Result::unwrap()` on an `Err` value: " and the failure.
+Result<JubjubSignature> sign_transfer(std::string_view json, std::string_view private_key);
+Result<JubjubSignature> sign_withdraw(std::string_view json, std::string_view private_key);
+Result<JubjubSignature> sign_limit_order(std::string_view json, std::string_view private_key);
+Result<JubjubSignature> sign_liquidate(std::string_view json, std::string_view private_key);
+Result<JubjubSignature> sign_signed_oracle_price(std::string_view json, std::string_view private_key);
+
 // Whether (sig_r, sig_s) signs the hash msg under the packed key pub_key_x.
 // pub_key_y is accepted and ignored. Returned failures: msg (plain form),
 // pub_key_x (radix-16 form), a key that is not a curve point ("could not
