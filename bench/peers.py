@@ -6,9 +6,11 @@ A peer that fails to install or to give a known answer is reported with the
 reason and left out of the comparison; the run goes on.
 """
 import importlib
+import os
 import re
 import subprocess
 import sys
+import tempfile
 
 # (distribution, import name, what it is); tried in this order.
 CANDIDATES = [
@@ -35,15 +37,38 @@ def _last_error_line(text):
     return lines[-1][:200] if lines else "no output"
 
 
+# Peers whose declared requirements would change the project's own tools
+# (poseidon-hash pins an old pytest): installed without them, plus these.
+RUNTIME_DEPS = {"poseidon-hash": ["galois", "numpy"]}
+
+
+def _pip(*args, constraints):
+    return subprocess.run([sys.executable, "-m", "pip", "install", "-q", "--disable-pip-version-check",
+                           "-c", constraints, *args], capture_output=True, text=True, timeout=600)
+
+
 def install(dist, module):
-    """Returns (ok, note). Installs with pip unless the module already imports."""
+    """Returns (ok, note). Installs with pip unless the module already imports;
+    every package already in the environment keeps its version."""
     try:
         importlib.import_module(module)
         return True, "already installed"
     except ImportError:
         pass
-    proc = subprocess.run([sys.executable, "-m", "pip", "install", "-q", "--disable-pip-version-check", dist],
-                          capture_output=True, text=True, timeout=600)
+    frozen = subprocess.run([sys.executable, "-m", "pip", "freeze", "--exclude-editable"], capture_output=True,
+                            text=True).stdout
+    with tempfile.NamedTemporaryFile("w", suffix=".txt", delete=False) as f:
+        f.write("\n".join(l for l in frozen.splitlines() if "==" in l) + "\n")
+        constraints = f.name
+    try:
+        if dist in RUNTIME_DEPS:
+            proc = _pip("--no-deps", dist, constraints=constraints)
+            if proc.returncode == 0:
+                proc = _pip(*RUNTIME_DEPS[dist], constraints=constraints)
+        else:
+            proc = _pip(dist, constraints=constraints)
+    finally:
+        os.unlink(constraints)
     if proc.returncode != 0:
         note = _last_error_line(proc.stderr + proc.stdout)
         crate = re.search(r"failed to get `([^`]+)`", proc.stderr)
