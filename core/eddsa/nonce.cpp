@@ -7,7 +7,6 @@
 #define OPENSSL_SUPPRESS_DEPRECATED
 #include <openssl/evp.h>
 #include <openssl/hmac.h>
-#include <openssl/sha.h>
 
 #include <array>
 #include <cstring>
@@ -52,6 +51,14 @@ public:
         return out;
     }
 
+    // SHA-256 of `data`, with the digest this context already fetched.
+    Block digest(std::span<const std::uint8_t> data) {
+        Block out{};
+        if (EVP_Digest(data.data(), data.size(), out.data(), nullptr, md_, nullptr) != 1)
+            abort_with("SHA-256 failed");
+        return out;
+    }
+
 private:
     EVP_MD* md_ = nullptr;
     HMAC_CTX* ctx_ = nullptr;
@@ -60,8 +67,8 @@ private:
 }  // namespace
 
 field::Fs deterministic_seed(const field::Fs& sk, std::span<const std::uint8_t> message) {
-    Block h1{};
-    SHA256(message.data(), message.size(), h1.data());
+    Hmac hmac;
+    const Block h1 = hmac.digest(message);
     const Block x = field::repr_to_bytes_be(sk.into_repr());
 
     static constexpr std::uint8_t ZERO[1] = {0x00};
@@ -69,7 +76,6 @@ field::Fs deterministic_seed(const field::Fs& sk, std::span<const std::uint8_t> 
     Block v;
     v.fill(0x01);
     Block k{};
-    Hmac hmac;
     k = hmac.compute(&k, {v, ZERO, x, h1});
     v = hmac.compute(&k, {v});
     k = hmac.compute(&k, {v, ONE, x, h1});
