@@ -119,3 +119,33 @@ def test_second_initialisation_fails():
     )
     out = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True, check=True).stdout
     assert out.strip() == "ImportError PyO3 modules may only be initialized once per interpreter process"
+
+
+def test_panic_exception_class_and_stderr_diagnostic():
+    script = textwrap.dedent(
+        """
+        import lumora_python_sdk as sdk
+        classes = []
+        for _ in range(2):
+            try:
+                sdk.hash_withdraw("?")
+            except BaseException as e:
+                classes.append(type(e))
+        cls = classes[0]
+        assert classes[0] is classes[1]
+        assert not issubclass(cls, Exception) and issubclass(cls, BaseException)
+        assert cls.__bases__ == (BaseException,)
+        print(cls.__module__, cls.__name__, cls.__qualname__, bool(cls.__doc__))
+        try:
+            sdk.sign_withdraw("?", "0x1")
+        except ValueError as e:
+            print("value error:", e)
+        """
+    )
+    run = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True, check=True)
+    lines = run.stdout.splitlines()
+    assert lines[0] == "pyo3_runtime PanicException PanicException True"
+    assert lines[1] == "value error: Couldn get jubjubSignature: expected value at line 1 column 1"
+    # Every abort, caught or not, is written to standard error when it happens.
+    assert run.stderr.count("Couldn't get hash: expected value at line 1 column 1") == 2
+    assert run.stderr.count("Couldn get jubjubSignature: expected value at line 1 column 1") == 1
