@@ -225,7 +225,7 @@ inline Limbs sub(const Limbs& a, const Limbs& b) {
 // The sum fits in five words, so neither chain carries out of A.
 #define LUMORA_ADX_MUL_ROW(OFFSET, T0, T1, T2, T3, A) \
     "movq " #OFFSET "(%[a]), %%rdx\n\t"           \
-    "xorl %k[zero], %k[zero]\n\t"                 \
+    "xorl %k[lo], %k[lo]\n\t"                     \
     "mulxq 0(%[b]), %[lo], %[hi]\n\t"             \
     "adoxq %[lo], %[" #T0 "]\n\t"                 \
     "adcxq %[hi], %[" #T1 "]\n\t"                 \
@@ -237,27 +237,29 @@ inline Limbs sub(const Limbs& a, const Limbs& b) {
     "adcxq %[hi], %[" #T3 "]\n\t"                 \
     "mulxq 24(%[b]), %[lo], %[" #A "]\n\t"        \
     "adoxq %[lo], %[" #T3 "]\n\t"                 \
-    "adcxq %[zero], %[" #A "]\n\t"                \
-    "adoxq %[zero], %[" #A "]\n\t"
+    "movl $0, %k[lo]\n\t"                         \
+    "adcxq %[lo], %[" #A "]\n\t"                  \
+    "adoxq %[lo], %[" #A "]\n\t"
 
 // t = (t + m·p) / 2^64 with m = T0·inv: T0 becomes zero, the value moves
 // to (A:T3:T2:T1) and stays below 2p.
 #define LUMORA_ADX_REDUCE(T0, T1, T2, T3, A)      \
     "movq %[" #T0 "], %%rdx\n\t"                  \
-    "imulq %[inv], %%rdx\n\t"                     \
-    "xorl %k[zero], %k[zero]\n\t"                 \
-    "mulxq %[q0], %[lo], %[hi]\n\t"               \
+    "imulq 32(%[q]), %%rdx\n\t"                   \
+    "xorl %k[lo], %k[lo]\n\t"                     \
+    "mulxq 0(%[q]), %[lo], %[hi]\n\t"             \
     "adcxq %[lo], %[" #T0 "]\n\t"                 \
-    "mulxq %[q1], %[lo], %[hi2]\n\t"              \
+    "mulxq 8(%[q]), %[lo], %[hi2]\n\t"            \
     "adcxq %[lo], %[" #T1 "]\n\t"                 \
     "adoxq %[hi], %[" #T1 "]\n\t"                 \
-    "mulxq %[q2], %[lo], %[hi]\n\t"               \
+    "mulxq 16(%[q]), %[lo], %[hi]\n\t"            \
     "adcxq %[lo], %[" #T2 "]\n\t"                 \
     "adoxq %[hi2], %[" #T2 "]\n\t"                \
-    "mulxq %[q3], %[lo], %[hi2]\n\t"              \
+    "mulxq 24(%[q]), %[lo], %[hi2]\n\t"           \
     "adcxq %[lo], %[" #T3 "]\n\t"                 \
     "adoxq %[hi], %[" #T3 "]\n\t"                 \
-    "adcxq %[zero], %[hi2]\n\t"                   \
+    "movl $0, %k[lo]\n\t"                         \
+    "adcxq %[lo], %[hi2]\n\t"                     \
     "adoxq %[hi2], %[" #A "]\n\t"
 
 // a·b·2^−256 mod p, fully reduced, for any 256-bit a and b below p: the same
@@ -267,7 +269,11 @@ inline Limbs sub(const Limbs& a, const Limbs& b) {
 template <class P>
 inline Limbs mont_mul_adx(const Limbs& a, const Limbs& b) {
     static_assert(P::MODULUS[3] < (u64{1} << 62));
-    u64 r0, r1, r2, r3, r4, lo, hi, hi2, zero, rdx;
+    // The modulus and −p⁻¹ mod 2^64, addressed through one register (never
+    // written, so the asm needs no memory operand for them).
+    static constexpr std::array<u64, 5> constants = {P::MODULUS[0], P::MODULUS[1], P::MODULUS[2], P::MODULUS[3],
+                                                     P::INV};
+    u64 r0, r1, r2, r3, r4, lo, hi, hi2, rdx;
     asm(LUMORA_ADX_MUL_FIRST(r0, r1, r2, r3, r4)
         LUMORA_ADX_REDUCE(r0, r1, r2, r3, r4)
         LUMORA_ADX_MUL_ROW(8, r1, r2, r3, r4, r0)
@@ -279,21 +285,20 @@ inline Limbs mont_mul_adx(const Limbs& a, const Limbs& b) {
         // The value is (r2:r1:r0:r4); subtract p into (hi2:hi:lo:r3) and keep
         // that when it did not borrow.
         "movq %[r4], %[r3]\n\t"
-        "subq %[q0], %[r3]\n\t"
+        "subq 0(%[q]), %[r3]\n\t"
         "movq %[r0], %[lo]\n\t"
-        "sbbq %[q1], %[lo]\n\t"
+        "sbbq 8(%[q]), %[lo]\n\t"
         "movq %[r1], %[hi]\n\t"
-        "sbbq %[q2], %[hi]\n\t"
+        "sbbq 16(%[q]), %[hi]\n\t"
         "movq %[r2], %[hi2]\n\t"
-        "sbbq %[q3], %[hi2]\n\t"
+        "sbbq 24(%[q]), %[hi2]\n\t"
         "cmovaeq %[r3], %[r4]\n\t"
         "cmovaeq %[lo], %[r0]\n\t"
         "cmovaeq %[hi], %[r1]\n\t"
         "cmovaeq %[hi2], %[r2]\n\t"
         : [r0] "=&r"(r0), [r1] "=&r"(r1), [r2] "=&r"(r2), [r3] "=&r"(r3), [r4] "=&r"(r4), [lo] "=&r"(lo),
-          [hi] "=&r"(hi), [hi2] "=&r"(hi2), [zero] "=&r"(zero), "=&d"(rdx)
-        : [a] "r"(a.data()), [b] "r"(b.data()), "m"(a), "m"(b), [q0] "m"(P::MODULUS[0]),
-          [q1] "m"(P::MODULUS[1]), [q2] "m"(P::MODULUS[2]), [q3] "m"(P::MODULUS[3]), [inv] "m"(P::INV)
+          [hi] "=&r"(hi), [hi2] "=&r"(hi2), "=&d"(rdx)
+        : [a] "r"(a.data()), [b] "r"(b.data()), [q] "r"(constants.data()), "m"(a), "m"(b)
         : "cc");
     return {r4, r0, r1, r2};
 }
