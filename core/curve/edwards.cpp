@@ -249,12 +249,16 @@ std::pair<Fr, Fr> to_xy_var(const Extended& p) {
 
 std::array<std::uint8_t, 32> write(const Extended& p) {
     const auto [x, y] = to_xy_ct(p);
-    Repr yr = y.into_repr();
-    if (x.into_repr()[0] & 1) yr[3] |= u64{1} << 63;
-    return field::repr_to_bytes_le(yr);
+    return write_xy(x, y);
 }
 
 }  // namespace detail
+
+std::array<std::uint8_t, 32> write_xy(const Fr& x, const Fr& y) {
+    Repr yr = y.into_repr();
+    if (x.into_repr()[0] & 1) yr[3] |= field::u64{1} << 63;
+    return field::repr_to_bytes_le(yr);
+}
 
 Result<Point<Unknown>> read(std::span<const std::uint8_t> bytes, const JubjubParams& params) {
     if (bytes.size() < 32) return Error{"failed to fill whole buffer", {}};

@@ -131,6 +131,10 @@ private:
     Extended e_;
 };
 
+// The packed encoding (as Point::write) of the affine point (x, y), for
+// callers that already hold its affine coordinates: no inversion.
+std::array<std::uint8_t, 32> write_xy(const Fr& x, const Fr& y);
+
 // Decodes a packed point from the first 32 bytes of `bytes` (later bytes are
 // not read). Failures, as the error's message:
 //   "failed to fill whole buffer"  fewer than 32 bytes;

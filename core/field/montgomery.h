@@ -164,14 +164,21 @@ inline __attribute__((always_inline)) Limbs mont_mul_portable(const Limbs& a, co
 
 // The kernels Element uses: x86-64 assembly where the target has it (chosen
 // at build time; LUMORA_PORTABLE_FIELD forces the portable forms, to test
-// them on x86-64), the portable forms everywhere else. Both give the same limbs.
+// them on x86-64), the portable forms everywhere else. The multiplication
+// takes its MULX/ADX form when the compiler targets BMI2 and ADX (the build
+// turns them on when the build machine has them). All give the same limbs.
 #if defined(__x86_64__) && !defined(LUMORA_PORTABLE_FIELD)
 template <class P>
 Limbs add(const Limbs& a, const Limbs& b) { return x86_64::add<P>(a, b); }
 template <class P>
 Limbs sub(const Limbs& a, const Limbs& b) { return x86_64::sub<P>(a, b); }
+#if defined(__BMI2__) && defined(__ADX__)
+template <class P>
+Limbs mont_mul(const Limbs& a, const Limbs& b) { return x86_64::mont_mul_adx<P>(a, b); }
+#else
 template <class P>
 Limbs mont_mul(const Limbs& a, const Limbs& b) { return x86_64::mont_mul<P>(a, b); }
+#endif
 #else
 template <class P>
 Limbs add(const Limbs& a, const Limbs& b) { return add_portable<P>(a, b); }

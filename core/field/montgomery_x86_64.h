@@ -199,6 +199,115 @@ inline Limbs sub(const Limbs& a, const Limbs& b) {
     return {t0, t1, t2, t3};
 }
 
+#if defined(__BMI2__) && defined(__ADX__)
+// MULX/ADX forms of the multiplication (BMI2 and ADX, chosen at build time
+// when the compiler targets them). MULX leaves the flags alone, so the low
+// and high halves of each row's products ride two independent carry chains,
+// OF (ADOX) and CF (ADCX), with no register shuffling between them.
+//
+// Five registers r0..r4 hold the running value t and the word above it; each
+// reduction step clears the lowest one, which then becomes the top word of
+// the next row, so the rows below rename instead of moving.
+
+// (A:T3:T2:T1:T0) = a[0]·b.
+#define LUMORA_ADX_MUL_FIRST(T0, T1, T2, T3, A)   \
+    "movq 0(%[a]), %%rdx\n\t"                     \
+    "mulxq 0(%[b]), %[" #T0 "], %[" #T1 "]\n\t"   \
+    "mulxq 8(%[b]), %[lo], %[" #T2 "]\n\t"        \
+    "addq %[lo], %[" #T1 "]\n\t"                  \
+    "mulxq 16(%[b]), %[lo], %[" #T3 "]\n\t"       \
+    "adcq %[lo], %[" #T2 "]\n\t"                  \
+    "mulxq 24(%[b]), %[lo], %[" #A "]\n\t"        \
+    "adcq %[lo], %[" #T3 "]\n\t"                  \
+    "adcq $0, %[" #A "]\n\t"
+
+// (A:T3:T2:T1:T0) = (T3:T2:T1:T0) + a[i]·b for i ≥ 1 (A's old value unused).
+// The sum fits in five words, so neither chain carries out of A.
+#define LUMORA_ADX_MUL_ROW(OFFSET, T0, T1, T2, T3, A) \
+    "movq " #OFFSET "(%[a]), %%rdx\n\t"           \
+    "xorl %k[lo], %k[lo]\n\t"                     \
+    "mulxq 0(%[b]), %[lo], %[hi]\n\t"             \
+    "adoxq %[lo], %[" #T0 "]\n\t"                 \
+    "adcxq %[hi], %[" #T1 "]\n\t"                 \
+    "mulxq 8(%[b]), %[lo], %[hi]\n\t"             \
+    "adoxq %[lo], %[" #T1 "]\n\t"                 \
+    "adcxq %[hi], %[" #T2 "]\n\t"                 \
+    "mulxq 16(%[b]), %[lo], %[hi]\n\t"            \
+    "adoxq %[lo], %[" #T2 "]\n\t"                 \
+    "adcxq %[hi], %[" #T3 "]\n\t"                 \
+    "mulxq 24(%[b]), %[lo], %[" #A "]\n\t"        \
+    "adoxq %[lo], %[" #T3 "]\n\t"                 \
+    "movl $0, %k[lo]\n\t"                         \
+    "adcxq %[lo], %[" #A "]\n\t"                  \
+    "adoxq %[lo], %[" #A "]\n\t"
+
+// t = (t + m·p) / 2^64 with m = T0·inv: T0 becomes zero, the value moves
+// to (A:T3:T2:T1) and stays below 2p.
+#define LUMORA_ADX_REDUCE(T0, T1, T2, T3, A)      \
+    "movq %[" #T0 "], %%rdx\n\t"                  \
+    "imulq 32(%[q]), %%rdx\n\t"                   \
+    "xorl %k[lo], %k[lo]\n\t"                     \
+    "mulxq 0(%[q]), %[lo], %[hi]\n\t"             \
+    "adcxq %[lo], %[" #T0 "]\n\t"                 \
+    "mulxq 8(%[q]), %[lo], %[hi2]\n\t"            \
+    "adcxq %[lo], %[" #T1 "]\n\t"                 \
+    "adoxq %[hi], %[" #T1 "]\n\t"                 \
+    "mulxq 16(%[q]), %[lo], %[hi]\n\t"            \
+    "adcxq %[lo], %[" #T2 "]\n\t"                 \
+    "adoxq %[hi2], %[" #T2 "]\n\t"                \
+    "mulxq 24(%[q]), %[lo], %[hi2]\n\t"           \
+    "adcxq %[lo], %[" #T3 "]\n\t"                 \
+    "adoxq %[hi], %[" #T3 "]\n\t"                 \
+    "movl $0, %k[lo]\n\t"                         \
+    "adcxq %[lo], %[hi2]\n\t"                     \
+    "adoxq %[hi2], %[" #A "]\n\t"
+
+// a·b·2^−256 mod p, fully reduced, for any 256-bit a and b below p: the same
+// operand-scanning schedule as mont_mul, in MULX/ADX form. p below 2^254
+// keeps every intermediate value within five words and the result below 2p
+// before the final subtraction.
+template <class P>
+inline Limbs mont_mul_adx(const Limbs& a, const Limbs& b) {
+    static_assert(P::MODULUS[3] < (u64{1} << 62));
+    // The modulus and −p⁻¹ mod 2^64, addressed through one register (never
+    // written, so the asm needs no memory operand for them).
+    static constexpr std::array<u64, 5> constants = {P::MODULUS[0], P::MODULUS[1], P::MODULUS[2], P::MODULUS[3],
+                                                     P::INV};
+    u64 r0, r1, r2, r3, r4, lo, hi, hi2, rdx;
+    asm(LUMORA_ADX_MUL_FIRST(r0, r1, r2, r3, r4)
+        LUMORA_ADX_REDUCE(r0, r1, r2, r3, r4)
+        LUMORA_ADX_MUL_ROW(8, r1, r2, r3, r4, r0)
+        LUMORA_ADX_REDUCE(r1, r2, r3, r4, r0)
+        LUMORA_ADX_MUL_ROW(16, r2, r3, r4, r0, r1)
+        LUMORA_ADX_REDUCE(r2, r3, r4, r0, r1)
+        LUMORA_ADX_MUL_ROW(24, r3, r4, r0, r1, r2)
+        LUMORA_ADX_REDUCE(r3, r4, r0, r1, r2)
+        // The value is (r2:r1:r0:r4); subtract p into (hi2:hi:lo:r3) and keep
+        // that when it did not borrow.
+        "movq %[r4], %[r3]\n\t"
+        "subq 0(%[q]), %[r3]\n\t"
+        "movq %[r0], %[lo]\n\t"
+        "sbbq 8(%[q]), %[lo]\n\t"
+        "movq %[r1], %[hi]\n\t"
+        "sbbq 16(%[q]), %[hi]\n\t"
+        "movq %[r2], %[hi2]\n\t"
+        "sbbq 24(%[q]), %[hi2]\n\t"
+        "cmovaeq %[r3], %[r4]\n\t"
+        "cmovaeq %[lo], %[r0]\n\t"
+        "cmovaeq %[hi], %[r1]\n\t"
+        "cmovaeq %[hi2], %[r2]\n\t"
+        : [r0] "=&r"(r0), [r1] "=&r"(r1), [r2] "=&r"(r2), [r3] "=&r"(r3), [r4] "=&r"(r4), [lo] "=&r"(lo),
+          [hi] "=&r"(hi), [hi2] "=&r"(hi2), "=&d"(rdx)
+        : [a] "r"(a.data()), [b] "r"(b.data()), [q] "r"(constants.data()), "m"(a), "m"(b)
+        : "cc");
+    return {r4, r0, r1, r2};
+}
+
+#undef LUMORA_ADX_MUL_FIRST
+#undef LUMORA_ADX_MUL_ROW
+#undef LUMORA_ADX_REDUCE
+#endif
+
 #undef LUMORA_X86_MUL_ROW
 #undef LUMORA_X86_REDUCE_ROW
 #undef LUMORA_X86_REDUCE_ONCE

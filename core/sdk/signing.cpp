@@ -54,15 +54,27 @@ Result<JubjubSignature> sign_document(Result<Record> record, Hash hash, std::str
 
 std::array<std::uint8_t, 32> message_bytes(const U256& value) { return value.to_bytes_le(); }
 
-TxSignature TxSignature::sign_msg(const Fs& sk, std::span<const std::uint8_t> message) {
+namespace {
+
+// sign_msg, also handing out the public key's affine x, which l1_sign prints:
+// the key is computed and made affine once.
+TxSignature sign_msg_with_key_x(const Fs& sk, std::span<const std::uint8_t> message, Fr& pk_x) {
     const auto& set = params();
     const Fs r = eddsa::deterministic_seed(sk, message);
     const eddsa::OwnSignature signature = eddsa::sign_raw_message(sk, message, r, curve::SIGNING_GENERATOR, set);
     const auto pk = eddsa::public_key(sk, curve::SIGNING_GENERATOR, set);
     if (!eddsa::verify_own_signature(pk, message, signature, curve::SIGNING_GENERATOR, set))
         abort_with("assertion `left == right` failed\n  left: false\n right: true");
-    const auto packed = pk.write();
-    return TxSignature{le_to_u256(packed), signature};
+    const auto [x, y] = pk.to_xy();
+    pk_x = x;
+    return TxSignature{le_to_u256(curve::edwards::write_xy(x, y)), signature};
+}
+
+}  // namespace
+
+TxSignature TxSignature::sign_msg(const Fs& sk, std::span<const std::uint8_t> message) {
+    Fr pk_x;
+    return sign_msg_with_key_x(sk, message, pk_x);
 }
 
 JubjubSignature JubjubSignature::from_tx_signature(const TxSignature& signature) {
@@ -78,7 +90,9 @@ JubjubSignature JubjubSignature::from_str(std::string_view r, std::string_view s
 }
 
 std::string JubjubSignature::to_json() const {
-    const auto packed = point_from_xy(r.x, r.y).write();
+    // The point is affine already; point_from_xy still checks that it is one.
+    const PublicKey point = point_from_xy(r.x, r.y);
+    const auto packed = curve::edwards::write_xy(point.x(), point.y());
     return "{\"r\":\"" + le_to_u256(packed).to_hex() + "\",\"s\":\"" + s.to_hex() + "\"}";
 }
 
@@ -118,11 +132,10 @@ Result<L1Signature> l1_sign(std::string_view msg, std::string_view private_key) 
     auto hash = U256::from_str(stripped);
     if (!hash.ok()) return std::move(hash).error();
     const auto bytes = message_bytes(hash.value());
-    const TxSignature t = TxSignature::sign_msg(sk.value(), bytes);
-    // The key's x: the shared parameter set gives the values a freshly built
-    // one would.
-    const auto [pk_x, pk_y] = eddsa::public_key(sk.value(), curve::SIGNING_GENERATOR, params()).to_xy();
-    (void)pk_y;
+    // The key's x comes from the shared parameter set, which gives the
+    // values a freshly built one would.
+    Fr pk_x;
+    const TxSignature t = sign_msg_with_key_x(sk.value(), bytes, pk_x);
     const auto [r_x, r_y] = t.signature.r.to_xy();
     return L1Signature{"0x" + FeConvert::to_hex(r_x), "0x" + FeConvert::to_hex(r_y),
                        "0x" + FeConvert::to_hex(t.signature.s), t.public_key.to_hex(), "0x" + FeConvert::to_hex(pk_x)};

@@ -78,6 +78,75 @@ TEST(EdDSA, RejectsAlteredParts) {
     EXPECT_FALSE(verifies(a.pk, a.message, Signature{order_two(), a.signature.s}));
 }
 
+// The plain verification, each part computed by double-and-add over all 256
+// bits: pk and R both of prime order, and s·G = R + c·pk.
+UnknownPoint double_and_add(const UnknownPoint& base, const field::Repr& k) {
+    UnknownPoint acc;
+    for (int i = 255; i >= 0; --i) {
+        acc = acc.dbl();
+        if ((k[i / 64] >> (i % 64)) & 1) acc = acc.add(base, params());
+    }
+    return acc;
+}
+
+bool plain_verifies(const UnknownPoint& pk, const Message& m, const Signature& sig) {
+    const auto l = field::fs_char();
+    if (double_and_add(pk, l) != UnknownPoint::zero() || double_and_add(sig.r, l) != UnknownPoint::zero())
+        return false;
+    const UnknownPoint g = params().generator(SIGNING_GENERATOR);
+    return double_and_add(g, sig.s.into_repr()) ==
+           double_and_add(pk, message_scalar(m).into_repr()).add(sig.r, params());
+}
+
+// The eight points of order dividing 8: multiples of l·P for a P whose
+// small-order component has order 8.
+std::vector<UnknownPoint> small_order_points() {
+    for (;;) {
+        std::array<std::uint8_t, 32> b;
+        for (auto& x : b) x = static_cast<std::uint8_t>(rng()());
+        b[31] &= 0x1f;
+        const auto p = curve::edwards::read(b, params());
+        if (!p.ok()) continue;
+        const UnknownPoint t = double_and_add(p.value(), field::fs_char());
+        if (t.dbl().dbl() == UnknownPoint::zero()) continue;
+        std::vector<UnknownPoint> all = {UnknownPoint::zero()};
+        for (int k = 1; k < 8; ++k) all.push_back(all.back().add(t, params()));
+        return all;
+    }
+}
+
+// Verification skips R's order check (the equation implies it once pk's
+// holds): the answer must still be that of the plain checks, including keys
+// and nonce points with small-order components arranged so that the
+// equation itself still holds.
+TEST(EdDSA, VerificationAgreesWithPlainChecks) {
+    const auto torsion = small_order_points();
+    int accepted = 0, cases = 0;
+    for (int round = 0; round < 3; ++round) {
+        Message m = random_message();
+        m[0] = static_cast<std::uint8_t>(round * 2);  // c even or not, so c·T may vanish for T of order 2
+        const Signed a = make_signature(random_scalar(), m);
+        const Fs c = message_scalar(m);
+        for (const auto& t_pk : torsion) {
+            const UnknownPoint pk = a.pk.add(t_pk, params());
+            // R chosen to keep the equation: R − c·T_pk.
+            const UnknownPoint compensated = a.signature.r.add(double_and_add(t_pk, c.into_repr()).negate(), params());
+            for (const auto& t_r : torsion) {
+                for (const UnknownPoint& r : {a.signature.r.add(t_r, params()), compensated.add(t_r, params())}) {
+                    const Signature sig{r, a.signature.s};
+                    const bool expected = plain_verifies(pk, m, sig);
+                    EXPECT_EQ(verifies(pk, m, sig), expected);
+                    accepted += expected;
+                    ++cases;
+                }
+            }
+        }
+    }
+    // Only the untouched signatures (T_pk = T_R = 0, both R forms) pass.
+    EXPECT_EQ(accepted, 3 * 2);
+    EXPECT_EQ(cases, 3 * 8 * 8 * 2);
+}
+
 TEST(EdDSA, MessageLengthsAndReduction) {
     const Fs sk = random_scalar();
     // Short messages are zero-padded: signing "ab" equals signing "ab" and 30 zeros.
