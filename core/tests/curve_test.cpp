@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "seeded_rng.h"
+
 #include <cstdio>
 #include <random>
 #include <vector>
@@ -18,14 +20,7 @@ using field::Repr;
 using Bytes = std::array<std::uint8_t, 32>;
 using Point = edwards::Point<Unknown>;
 
-std::mt19937_64& rng() {
-    static std::mt19937_64 g([] {
-        const auto seed = std::random_device{}();
-        std::printf("curve_test seed %u\n", seed);
-        return seed;
-    }());
-    return g;
-}
+using lumora::testing::rng;
 
 const AltJubjubBn256& params() { return jubjub_params(); }
 

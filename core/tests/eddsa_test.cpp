@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "seeded_rng.h"
+
 #include <cstdio>
 #include <random>
 #include <vector>
@@ -15,14 +17,7 @@ using curve::SIGNING_GENERATOR;
 using field::Fr;
 using Message = std::vector<std::uint8_t>;
 
-std::mt19937_64& rng() {
-    static std::mt19937_64 g([] {
-        const auto seed = std::random_device{}();
-        std::printf("eddsa_test seed %u\n", seed);
-        return seed;
-    }());
-    return g;
-}
+using lumora::testing::rng;
 
 const AltJubjubBn256& params() { return curve::jubjub_params(); }
 Fs random_scalar() { return Fs::from_raw({rng()(), rng()(), rng()(), rng()()}); }

@@ -2,6 +2,8 @@
 // the square root against the textbook Tonelli–Shanks.
 #include <gtest/gtest.h>
 
+#include "seeded_rng.h"
+
 #include <cstdio>
 #include <random>
 #include <tuple>
@@ -13,14 +15,7 @@
 namespace lumora::field {
 namespace {
 
-std::mt19937_64& rng() {
-    static std::mt19937_64 g([] {
-        const auto seed = std::random_device{}();
-        std::printf("field_kernels_test seed %u\n", seed);
-        return seed;
-    }());
-    return g;
-}
+using lumora::testing::rng;
 
 Limbs random_limbs() { return {rng()(), rng()(), rng()(), rng()()}; }
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "seeded_rng.h"
+
 #include <random>
 
 #include "field/fr.h"
@@ -11,14 +13,7 @@ namespace {
 const Repr R_MODULUS = FrParams::MODULUS;
 const Repr L_MODULUS = FsParams::MODULUS;
 
-std::mt19937_64& rng() {
-    static std::mt19937_64 g([] {
-        const auto seed = std::random_device{}();
-        std::printf("field_test seed %u\n", seed);
-        return seed;
-    }());
-    return g;
-}
+using lumora::testing::rng;
 
 template <class F>
 F random_element() {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "seeded_rng.h"
+
 #include <cstdio>
 #include <random>
 #include <string>
@@ -16,14 +18,7 @@ namespace {
 using testing::JsonValue;
 using testing::load_vector_file;
 
-std::mt19937_64& rng() {
-    static std::mt19937_64 g([] {
-        const auto seed = std::random_device{}();
-        std::printf("poseidon_test seed %u\n", seed);
-        return seed;
-    }());
-    return g;
-}
+using lumora::testing::rng;
 
 const JsonValue& vectors() {
     static const JsonValue v = load_vector_file("poseidon.json");
