@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Runs every test: the core's unit tests (ctest) and the module's tests (pytest).
+# Runs every test: the core's unit tests (ctest), natively and cross-built for
+# 64-bit Arm, and the module's tests (pytest).
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
@@ -7,6 +8,9 @@ echo "== core unit tests"
 cmake -S . -B build/core -DLUMORA_BUILD_TESTS=ON -DLUMORA_BUILD_MODULE=OFF >/dev/null
 cmake --build build/core -j"$(nproc)"
 ctest --test-dir build/core --output-on-failure -j"$(nproc)"
+
+echo "== core unit tests on 64-bit Arm (cross-built, run under qemu-user)"
+bash scripts/arm64.sh
 
 echo "== module tests"
 python -m pytest -q tests
