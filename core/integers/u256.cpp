@@ -108,14 +108,19 @@ Result<U256> U256::from_str(std::string_view text) { return parse_plain(text, 1)
 
 Result<U256> U256::from_str_radix16(std::string_view text) { return parse_plain(text, 2); }
 
-std::string U256::to_hex() const {
+void U256::append_hex(std::string& out) const {
     static constexpr char digits[] = "0123456789abcdef";
-    std::string out(66, '0');
-    out[1] = 'x';
+    out += "0x";
     for (std::size_t i = 0; i < 64; ++i) {
         const std::uint64_t limb = limbs[3 - i / 16];
-        out[2 + i] = digits[(limb >> (4 * (15 - i % 16))) & 0xf];
+        out.push_back(digits[(limb >> (4 * (15 - i % 16))) & 0xf]);
     }
+}
+
+std::string U256::to_hex() const {
+    std::string out;
+    out.reserve(66);
+    append_hex(out);
     return out;
 }
 

@@ -42,6 +42,8 @@ struct U256 {
 
     // "0x" and exactly 64 lowercase hexadecimal digits.
     std::string to_hex() const;
+    // The same 66 characters appended to `out`.
+    void append_hex(std::string& out) const;
 
     std::uint64_t limb(int i) const { return limbs[static_cast<std::size_t>(i)]; }
     bool is_zero() const { return (limbs[0] | limbs[1] | limbs[2] | limbs[3]) == 0; }

@@ -3,7 +3,6 @@
 #include <openssl/sha.h>
 
 #include <array>
-#include <vector>
 
 #include "curve/alt_jubjub.h"
 
@@ -82,14 +81,18 @@ std::string_view strip_hex_prefixes(std::string_view text) {
 Result<Fs> private_key_from_string(std::string_view text) {
     text = strip_repeated(text, "0x");
     if (text.size() % 2 != 0) return Error{"Odd number of digits", {}};
-    std::vector<std::uint8_t> bytes(text.size() / 2);
+    // Only a key of exactly 32 bytes is kept; any other length is reported
+    // by its byte count once every digit has been checked.
+    std::array<std::uint8_t, 32> bytes{};
+    const bool keep = text.size() == 2 * bytes.size();
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
         const int v = hex_digit_value(c);
         if (v < 0)
             return Error{"Invalid character '" + integers::quote_char(c) + "' at position " + std::to_string(i), {}};
-        bytes[i / 2] = static_cast<std::uint8_t>(i % 2 == 0 ? v << 4 : bytes[i / 2] | v);
+        if (keep) bytes[i / 2] = static_cast<std::uint8_t>(i % 2 == 0 ? v << 4 : bytes[i / 2] | v);
     }
+    if (!keep) return ConversionError::incorrect_input_size(text.size() / 2, bytes.size());
     return FeConvert::from_bytes(bytes);
 }
 

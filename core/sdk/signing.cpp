@@ -93,7 +93,14 @@ std::string JubjubSignature::to_json() const {
     // The point is affine already; point_from_xy still checks that it is one.
     const PublicKey point = point_from_xy(r.x, r.y);
     const auto packed = curve::edwards::write_xy(point.x(), point.y());
-    return "{\"r\":\"" + le_to_u256(packed).to_hex() + "\",\"s\":\"" + s.to_hex() + "\"}";
+    std::string out;
+    out.reserve(160);
+    out += "{\"r\":\"";
+    le_to_u256(packed).append_hex(out);
+    out += "\",\"s\":\"";
+    s.append_hex(out);
+    out += "\"}";
+    return out;
 }
 
 eddsa::Signature to_packed_signature(const JubjubSignature& signature) {
@@ -113,8 +120,16 @@ PublicKey point_from_xy(const U256& x, const U256& y) {
 }
 
 std::string L1Signature::to_json() const {
-    return "{\"x\":\"" + x + "\",\"y\":\"" + y + "\",\"s\":\"" + s + "\",\"pk_x\":\"" + pk_x + "\",\"pk_y\":\"" +
-           pk_y + "\"}";
+    std::string out;
+    out.reserve(400);
+    const std::pair<const char*, const U256*> members[] = {
+        {"{\"x\":\"", &x}, {"\",\"y\":\"", &y}, {"\",\"s\":\"", &s}, {"\",\"pk_x\":\"", &pk_x}, {"\",\"pk_y\":\"", &pk_y}};
+    for (const auto& [key, value] : members) {
+        out += key;
+        value->append_hex(out);
+    }
+    out += "\"}";
+    return out;
 }
 
 Result<JubjubSignature> sign(std::string_view private_key, std::string_view msg) {
@@ -137,8 +152,7 @@ Result<L1Signature> l1_sign(std::string_view msg, std::string_view private_key) 
     Fr pk_x;
     const TxSignature t = sign_msg_with_key_x(sk.value(), bytes, pk_x);
     const auto [r_x, r_y] = t.signature.r.to_xy();
-    return L1Signature{"0x" + FeConvert::to_hex(r_x), "0x" + FeConvert::to_hex(r_y),
-                       "0x" + FeConvert::to_hex(t.signature.s), t.public_key.to_hex(), "0x" + FeConvert::to_hex(pk_x)};
+    return L1Signature{fr_to_u256(r_x), fr_to_u256(r_y), fs_to_u256(t.signature.s), t.public_key, fr_to_u256(pk_x)};
 }
 
 Result<JubjubSignature> sign_transfer(std::string_view json, std::string_view private_key) {

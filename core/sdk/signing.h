@@ -54,11 +54,12 @@ eddsa::Signature to_packed_signature(const JubjubSignature& signature);
 // curve ("called `Option::unwrap()` on a `None` value").
 PublicKey point_from_xy(const U256& x, const U256& y);
 
-// The five texts of a hash signature, each "0x" and 64 lowercase digits.
+// A hash signature: R's affine coordinates, s, and the signer's public-key
+// pair (packed key, affine x), as canonical integers.
 struct L1Signature {
-    std::string x, y, s, pk_x, pk_y;
+    U256 x, y, s, pk_x, pk_y;
 
-    // {"x":…,"y":…,"s":…,"pk_x":…,"pk_y":…}
+    // {"x":…,"y":…,"s":…,"pk_x":…,"pk_y":…}, each value "0x" and 64 lowercase digits.
     std::string to_json() const;
 };
 
