@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "poseidon/spec.h"
+#include "poseidon/parameters.h"
 
 namespace lumora::poseidon {
 

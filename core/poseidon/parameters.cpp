@@ -1,4 +1,4 @@
-#include "poseidon/spec.h"
+#include "poseidon/parameters.h"
 
 #include <algorithm>
 
