@@ -1,64 +1,14 @@
-// The core costs the other benchmark files leave out: Fs multiplication
-// latency, inversion, square root, the word hasher on a five-element
-// message, and BLAKE2s as the group hash uses it.
+// The word hasher on a five-element message, and BLAKE2s as the group hash
+// uses it.
 #include <benchmark/benchmark.h>
 
 #include <array>
 #include <cstdint>
 
 #include "curve/blake2s.h"
-#include "field/fr.h"
-#include "field/fs.h"
 #include "poseidon/sponge.h"
 
 namespace {
-
-using lumora::field::Fr;
-using lumora::field::Fs;
-
-// Each product feeds the next, so this is latency, not throughput.
-void BM_FsMulChain(benchmark::State& st) {
-    Fs a = Fs::from_raw({1, 2, 3, 4});
-    const Fs b = Fs::from_raw({5, 6, 7, 8});
-    constexpr int CHAIN = 1000;
-    for (auto _ : st) {
-        for (int i = 0; i < CHAIN; ++i) a = a * b;
-        benchmark::DoNotOptimize(a);
-    }
-    st.SetItemsProcessed(st.iterations() * CHAIN);
-}
-BENCHMARK(BM_FsMulChain);
-
-// Variable time, as point decoding and verification use it.
-void BM_FrInverse(benchmark::State& st) {
-    Fr a = Fr::from_raw({0x1234, 0x5678, 0x9abc, 0xdef});
-    for (auto _ : st) {
-        a = *a.inverse() + Fr::one();  // the next input depends on this result
-        benchmark::DoNotOptimize(a);
-    }
-}
-BENCHMARK(BM_FrInverse)->Unit(benchmark::kMicrosecond);
-
-// Constant time, for secret values.
-void BM_FrInvertCt(benchmark::State& st) {
-    Fr a = Fr::from_raw({0x1234, 0x5678, 0x9abc, 0xdef});
-    for (auto _ : st) {
-        a = a.invert_ct().first + Fr::one();
-        benchmark::DoNotOptimize(a);
-    }
-}
-BENCHMARK(BM_FrInvertCt)->Unit(benchmark::kMicrosecond);
-
-// Squares always have a root, so every iteration runs the full algorithm.
-void BM_FrSqrt(benchmark::State& st) {
-    Fr a = Fr::from_raw({0x1234, 0x5678, 0x9abc, 0xdef});
-    for (auto _ : st) {
-        const auto root = lumora::field::sqrt(a.square());
-        benchmark::DoNotOptimize(root);
-        a += Fr::one();
-    }
-}
-BENCHMARK(BM_FrSqrt)->Unit(benchmark::kMicrosecond);
 
 // Five elements (twenty words) plus the closing 1: one block, one permutation.
 void BM_HashFiveElements(benchmark::State& st) {
