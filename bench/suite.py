@@ -24,7 +24,7 @@ sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
 import peers  # noqa: E402
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
-VECTORS = ROOT.parent / "shared" / "vectors" / "functions.json"
+VECTORS = ROOT / "tests" / "data" / "functions.json"
 
 # The case each function is timed on: the first known-answer case with this
 # tag and a result (not a failure).

@@ -4,8 +4,8 @@ import pathlib
 import pytest
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
-# Known answers computed independently of this code; they live beside the project.
-VECTORS = ROOT.parent / "shared" / "vectors"
+# Known answers computed independently of this code (see tests/data/README.md).
+VECTORS = ROOT / "tests" / "data"
 
 
 @pytest.fixture(scope="session")

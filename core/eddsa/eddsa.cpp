@@ -56,6 +56,10 @@ OwnSignature sign_raw_message(const Fs& sk, std::span<const std::uint8_t> messag
 bool verify_for_raw_message(const UnknownPoint& pk, std::span<const std::uint8_t> message,
                             const Signature& signature, std::size_t generator_index, const AltJubjubBn256& params) {
     const Fs c = message_scalar(message);
+    // The neutral point is in the subgroup, but as a key it would make c·pk
+    // vanish: one R = s·G would then verify for every message. It verifies
+    // nothing. (The signer's own check still accepts it: key 0 signs.)
+    if (pk == UnknownPoint::zero()) return false;
     if (!in_prime_order_subgroup(pk, params)) return false;
     return equation_holds(pk, c, signature.r, signature.s, generator_index, params);
 }

@@ -164,12 +164,21 @@ TEST(EdDSA, MessageLengthsAndReduction) {
     EXPECT_THROW(sign_raw_message(sk, Message(33, 1), Fs::one(), SIGNING_GENERATOR, params()), Abort);
 }
 
-TEST(EdDSA, ZeroKeySignsWithSEqualToNonce) {
+// Key 0 still derives the neutral point and still signs (s = r, and the
+// signer's own check passes), but the neutral point as a public key verifies
+// nothing: with c·pk gone, one R = s·G would pass for every message.
+TEST(EdDSA, ZeroKeySignsButTheNeutralKeyVerifiesNothing) {
     const Message m = random_message();
     const Signed a = make_signature(Fs::zero(), m);
     EXPECT_EQ(a.pk, UnknownPoint::zero());
     EXPECT_EQ(a.signature.s, deterministic_seed(Fs::zero(), m));
-    EXPECT_TRUE(verifies(a.pk, m, a.signature));
+    const OwnSignature own = sign_raw_message(Fs::zero(), m, a.signature.s, SIGNING_GENERATOR, params());
+    EXPECT_TRUE(verify_own_signature(public_key(Fs::zero(), SIGNING_GENERATOR, params()), m, own,
+                                     SIGNING_GENERATOR, params()));
+    EXPECT_FALSE(verifies(a.pk, m, a.signature));
+    EXPECT_FALSE(verifies(a.pk, random_message(), a.signature));
+    // The same neutral key spelt with a non-canonical Z is refused as well.
+    EXPECT_FALSE(verifies(a.pk.add(UnknownPoint::zero(), params()), m, a.signature));
 }
 
 TEST(EdDSA, OtherGeneratorsSignAndVerify) {
