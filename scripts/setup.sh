@@ -17,10 +17,20 @@ if [ "${#missing[@]}" -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
 
-# The target interpreter is 3.12; PYTHON overrides the choice.
+# The target interpreter is 3.12; PYTHON overrides the choice. pyenv's
+# interpreters come first when pyenv is there, then the usual names on PATH.
 pick_python() {
   if [ -n "${PYTHON:-}" ]; then echo "$PYTHON"; return; fi
-  for c in python3.12 /root/.pyenv/versions/3.12*/bin/python3.12 /usr/bin/python3.12 python3; do
+  local candidates=()
+  if command -v pyenv >/dev/null 2>&1; then
+    for v in 3.12 3.13 3.11; do
+      local found
+      found="$(pyenv root 2>/dev/null)/versions"
+      for d in "$found"/"$v"*/bin/python"$v"; do [ -x "$d" ] && candidates+=("$d"); done
+    done
+  fi
+  candidates+=(python3.12 python3.13 python3.11 python3)
+  for c in "${candidates[@]}"; do
     if command -v "$c" >/dev/null 2>&1 && "$c" -c 'import sys; assert sys.version_info >= (3, 11)' 2>/dev/null; then
       echo "$c"; return
     fi
