@@ -17,3 +17,12 @@ def vectors_dir():
 def load_function_cases():
     data = json.loads((VECTORS / "functions.json").read_text())["functions"]
     return [(name, case) for name, spec in data.items() for case in spec["cases"]]
+
+
+def raised_class(fn) -> str:
+    """The name of the exception class fn raises when every argument is malformed."""
+    try:
+        fn(*["zz"] * len(fn.__text_signature__.split(",")))
+    except BaseException as error:  # PanicException is a BaseException
+        return type(error).__name__
+    raise AssertionError(f"{fn.__name__} accepted malformed arguments")

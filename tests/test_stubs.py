@@ -9,6 +9,8 @@ import pytest
 
 import lumora_python_sdk as sdk
 
+from conftest import raised_class
+
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 STUB = ROOT / "stubs" / "lumora_python_sdk-stubs" / "__init__.pyi"
 
@@ -44,16 +46,6 @@ def stub_functions() -> dict[str, ast.FunctionDef]:
     return {node.name: node for node in tree.body if isinstance(node, ast.FunctionDef)}
 
 
-def raised_class(name: str) -> str:
-    """The exception class a function raises when every argument is malformed."""
-    fn = getattr(sdk, name)
-    try:
-        fn(*["zz"] * len(fn.__text_signature__.split(",")))
-    except BaseException as error:  # PanicException is a BaseException
-        return type(error).__name__
-    raise AssertionError(f"{name} accepted malformed arguments")
-
-
 def test_stubs_cover_every_function():
     # Installed beside the module, in the environment's site-packages.
     stubs = [pathlib.Path(p) / "lumora_python_sdk-stubs" / "__init__.pyi" for p in sys.path]
@@ -79,10 +71,11 @@ def test_docstrings_name_every_parameter_and_the_failure_raised():
         for arg in node.args.args:
             assert f"{arg.arg}:" in doc, f"{name}'s docstring does not describe {arg.arg}"
         raises = doc.split("Raises:")[1].split("Example:")[0]
-        assert f"{raised_class(name)}:" in raises, name
+        raised = raised_class(getattr(sdk, name))
+        assert f"{raised}:" in raises, name
         assert "TypeError:" in raises, name
         # Only the class the function raises is named as its failure.
-        other = {"ValueError", "PanicException"} - {raised_class(name)}
+        other = {"ValueError", "PanicException"} - {raised}
         assert not any(f"{cls}:" in raises for cls in other), name
 
 
