@@ -36,6 +36,9 @@ class Secret {
 public:
     Secret() = default;
     explicit Secret(const T& value) : value_(value) {}
+    // From a temporary (a function's result) or a moved value: the source is
+    // wiped once copied, so no stray copy of the secret stays on the stack.
+    explicit Secret(T&& value) : value_(value) { wipe(value); }
     Secret(Secret&& other) noexcept : value_(other.value_) { wipe(other.value_); }
     Secret(const Secret&) = delete;
     Secret& operator=(const Secret&) = delete;
