@@ -8,11 +8,20 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$ROOT"
 
-if ! command -v valgrind >/dev/null || [ ! -f /usr/include/valgrind/memcheck.h ]; then
+# The build needs no Python; valgrind ships the client-request header too.
+PACKAGES=(g++ cmake make libssl-dev valgrind)
+ARCH="$(dpkg --print-architecture)"  # a cross build's packages of another architecture may be there too
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg -s "$p:$ARCH" >/dev/null 2>&1 || missing+=("$p")
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+  echo "== installing Debian packages: ${missing[*]}"
+  SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"
   export DEBIAN_FRONTEND=noninteractive
-  flock /tmp/apt.lock apt-get install -y valgrind || {
-    flock /tmp/apt.lock apt-get update
-    flock /tmp/apt.lock apt-get install -y valgrind
+  $SUDO flock /tmp/apt.lock apt-get install -y -qq "${missing[@]}" >/dev/null || {
+    $SUDO flock /tmp/apt.lock apt-get update -qq
+    $SUDO flock /tmp/apt.lock apt-get install -y -qq "${missing[@]}" >/dev/null
   }
 fi
 

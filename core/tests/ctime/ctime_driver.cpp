@@ -17,6 +17,8 @@
 
 #include "common/ct.h"
 #include "common/error.h"
+#include "curve/alt_jubjub.h"
+#include "eddsa/eddsa.h"
 #include "sdk/api.h"
 #include "../vector_file.h"
 
@@ -88,6 +90,28 @@ Outcome run_secret(const Function& f, std::vector<std::string> args) {
     return out;
 }
 
+// The signature scheme itself with a given nonce: key and nonce undefined,
+// the public key and the signature public once made. Returns the number of
+// signatures that did not verify.
+int sign_with_given_nonces() {
+    using lumora::field::Fs;
+    const auto& params = lumora::curve::jubjub_params();
+    int failed = 0;
+    for (std::uint64_t i = 1; i <= 4; ++i) {
+        Fs sk = Fs::from_raw({i * 0x9e3779b97f4a7c15, i, ~i, i << 7});
+        Fs r = Fs::from_raw({~i * 0x2545f4914f6cdd1d, i * 3, i, ~0ull >> 8});
+        const std::array<std::uint8_t, 32> message{static_cast<std::uint8_t>(i)};
+        LUMORA_CLASSIFY(&sk, sizeof sk);
+        LUMORA_CLASSIFY(&r, sizeof r);
+        const auto pk = lumora::eddsa::public_key(sk, lumora::curve::SIGNING_GENERATOR, params);
+        const auto signature =
+            lumora::eddsa::sign_raw_message(sk, message, r, lumora::curve::SIGNING_GENERATOR, params);
+        if (!lumora::eddsa::verify_for_raw_message(pk, message, signature, lumora::curve::SIGNING_GENERATOR, params))
+            ++failed;
+    }
+    return failed;
+}
+
 }  // namespace
 
 int main() {
@@ -113,6 +137,10 @@ int main() {
             }
         }
     }
+    const int unverified = sign_with_given_nonces();
+    if (unverified != 0) std::printf("FAILED %d signatures with given nonces\n", unverified);
+    failed += unverified;
+    passed += 4 - unverified;
     std::printf("%d passed, %d failed\n", passed, failed);
     return failed == 0 ? 0 : 1;
 }
