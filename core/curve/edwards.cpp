@@ -244,8 +244,8 @@ Extended mul_var(const Extended& p, const Repr& scalar, const JubjubParams& para
 }
 
 std::pair<Fr, Fr> to_xy_ct(const Extended& p) {
-    const Fr zinv = invert_ct(p.z);
-    return {p.x * zinv, p.y * zinv};
+    const Secret<Fr> zinv(invert_ct(p.z));  // of a Z that may come from a secret multiplication
+    return {p.x * *zinv, p.y * *zinv};
 }
 
 Extended to_affine_ct(const Extended& p) {
