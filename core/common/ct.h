@@ -25,7 +25,7 @@
 
 namespace lumora::ct {
 
-// All ones when x is zero, else zero (x below 2^63).
+// All ones when x is zero, else zero.
 inline std::uint64_t mask_if_zero(std::uint64_t x) noexcept { return ((x | (0 - x)) >> 63) - 1; }
 
 // The lowercase hexadecimal digit of a nibble (0..15), computed without a
