@@ -286,8 +286,11 @@ PyObject* call_function(const Function& f, PyObject* const* args, Py_ssize_t nar
 
     if (aborted) return raise_abort(abort_message, f.caught);
     if (const bool* b = std::get_if<bool>(&value)) return Py_NewRef(*b ? Py_True : Py_False);
-    const std::string& s = std::get<std::string>(value);
-    return PyUnicode_FromStringAndSize(s.data(), static_cast<Py_ssize_t>(s.size()));
+    std::string& s = std::get<std::string>(value);
+    PyObject* result = PyUnicode_FromStringAndSize(s.data(), static_cast<Py_ssize_t>(s.size()));
+    // A result may be a derived private key: the native copy goes once Python has its own.
+    lumora::wipe_bytes(s.data(), s.size());
+    return result;
 }
 
 template <std::size_t I>

@@ -26,7 +26,9 @@ inline void wipe(T& object) noexcept {
 
 // A plain value (scalar, limbs, byte array, HMAC state) that is wiped when
 // it goes out of scope, on every path, unwinding included. Access through
-// get() or ->/*; copies are explicit (a copy is another secret to wipe).
+// get() or ->/*; copies are explicit (a copy is another secret to wipe). A
+// move hands the value on and wipes the source, so a Secret can travel in a
+// Result or be returned without leaving a copy behind.
 template <class T>
 class Secret {
     static_assert(std::is_trivially_copyable_v<T>, "only plain values are wiped in place");
@@ -34,6 +36,10 @@ class Secret {
 public:
     Secret() = default;
     explicit Secret(const T& value) : value_(value) {}
+    // From a temporary (a function's result) or a moved value: the source is
+    // wiped once copied, so no stray copy of the secret stays on the stack.
+    explicit Secret(T&& value) : value_(value) { wipe(value); }
+    Secret(Secret&& other) noexcept : value_(other.value_) { wipe(other.value_); }
     Secret(const Secret&) = delete;
     Secret& operator=(const Secret&) = delete;
     ~Secret() { wipe(value_); }

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "common/secret.h"
+
 namespace lumora::curve::edwards {
 
 namespace detail {
@@ -105,17 +107,17 @@ E lookup_ct(const E* multiples, const E& neutral, int digit) {
 // Signed radix-16 digits in [−8, 8] of a scalar's canonical integer (below
 // 2^252, so 64 digits carry everything), computed without branching: the
 // canonical form comes from a Montgomery multiplication by 1 rather than
-// from into_repr, whose reduction may stop early on carries.
-std::array<int, 64> recode_signed_radix16(const Fs& scalar) {
-    const Repr k = (scalar * Fs::from_mont({1, 0, 0, 0})).mont();
-    std::array<int, 64> digits{};
+// from into_repr, whose reduction may stop early on carries. The digits are
+// the scalar in another form: the caller keeps them in a Secret.
+using Digits = std::array<int, 64>;
+void recode_signed_radix16(const Fs& scalar, Digits& digits) {
+    const Secret<Repr> k((scalar * Fs::from_mont({1, 0, 0, 0})).mont());
     int carry = 0;
     for (std::size_t i = 0; i < 64; ++i) {
-        const int v = static_cast<int>((k[i / 16] >> (4 * (i % 16))) & 0xf) + carry;
+        const int v = static_cast<int>(((*k)[i / 16] >> (4 * (i % 16))) & 0xf) + carry;
         carry = (v + 8) >> 4;
         digits[i] = v - (carry << 4);
     }
-    return digits;
 }
 
 // Width-5 non-adjacent form of any 256-bit integer: digits odd in [−15, 15] or
@@ -157,7 +159,9 @@ std::array<std::int8_t, 257> recode_wnaf5(const Repr& scalar) {
 // leaks nothing through timing. Zero maps to zero.
 Fr invert_ct(const Fr& z) {
     constexpr Repr e = field::FrParams::MODULUS_MINUS_2;
-    std::array<Fr, 16> powers;
+    // Powers of a Z that came from a secret multiplication are wiped.
+    Secret<std::array<Fr, 16>> table;
+    auto& powers = *table;
     powers[0] = Fr::one();
     for (std::size_t i = 1; i < 16; ++i) powers[i] = powers[i - 1] * z;
     Fr acc = Fr::one();
@@ -193,19 +197,23 @@ Extended mul_ct(const Extended& p, const Fs& scalar, const JubjubParams& params)
         m = add_cached(m, multiples[0]);
         multiples[j] = to_cached(m, d2);
     }
-    const auto digits = recode_signed_radix16(scalar);
+    Secret<Digits> digits;
+    recode_signed_radix16(scalar, *digits);
     const Cached neutral = cached_neutral();
-    Extended acc{Fr::zero(), Fr::one(), Fr::zero(), Fr::one()};
+    // The partial sums and the chosen multiples would give the digits away.
+    Secret<Extended> acc(Extended{Fr::zero(), Fr::one(), Fr::zero(), Fr::one()});
+    Secret<Cached> chosen;
     for (std::size_t i = 64; i-- > 0;) {
         if (i != 63) {
-            acc = dbl_impl<false>(acc);
-            acc = dbl_impl<false>(acc);
-            acc = dbl_impl<false>(acc);
-            acc = dbl_impl<true>(acc);
+            *acc = dbl_impl<false>(*acc);
+            *acc = dbl_impl<false>(*acc);
+            *acc = dbl_impl<false>(*acc);
+            *acc = dbl_impl<true>(*acc);
         }
-        acc = add_cached(acc, lookup_ct(multiples.data(), neutral, digits[i]));
+        *chosen = lookup_ct(multiples.data(), neutral, (*digits)[i]);
+        *acc = add_cached(*acc, *chosen);
     }
-    return acc;
+    return *acc;
 }
 
 Extended mul_var(const Extended& p, const Repr& scalar, const JubjubParams& params) {
@@ -236,8 +244,13 @@ Extended mul_var(const Extended& p, const Repr& scalar, const JubjubParams& para
 }
 
 std::pair<Fr, Fr> to_xy_ct(const Extended& p) {
-    const Fr zinv = invert_ct(p.z);
-    return {p.x * zinv, p.y * zinv};
+    const Secret<Fr> zinv(invert_ct(p.z));  // of a Z that may come from a secret multiplication
+    return {p.x * *zinv, p.y * *zinv};
+}
+
+Extended to_affine_ct(const Extended& p) {
+    const auto [x, y] = to_xy_ct(p);
+    return {x, y, x * y, Fr::one()};
 }
 
 std::pair<Fr, Fr> to_xy_var(const Extended& p) {
@@ -327,12 +340,17 @@ FixedBaseTable::FixedBaseTable(const Point<PrimeOrder>& base, const JubjubParams
 }
 
 Point<PrimeOrder> FixedBaseTable::mul(const Fs& scalar) const {
-    const auto digits = detail::recode_signed_radix16(scalar);
+    Secret<detail::Digits> digits;
+    detail::recode_signed_radix16(scalar, *digits);
     const Entry neutral = detail::niels_neutral();
-    detail::Extended acc{Fr::zero(), Fr::one(), Fr::zero(), Fr::one()};
-    for (std::size_t w = 0; w < WINDOWS; ++w)
-        acc = detail::add_niels(acc, detail::lookup_ct(&entries_[w * ENTRIES_PER_WINDOW], neutral, digits[w]));
-    return Point<PrimeOrder>(acc);
+    // As in mul_ct: partial sums and chosen entries are wiped.
+    Secret<detail::Extended> acc(detail::Extended{Fr::zero(), Fr::one(), Fr::zero(), Fr::one()});
+    Secret<Entry> chosen;
+    for (std::size_t w = 0; w < WINDOWS; ++w) {
+        *chosen = detail::lookup_ct(&entries_[w * ENTRIES_PER_WINDOW], neutral, (*digits)[w]);
+        *acc = detail::add_niels(*acc, *chosen);
+    }
+    return Point<PrimeOrder>(*acc);
 }
 
 }  // namespace lumora::curve::edwards

@@ -56,6 +56,7 @@ bool equal(const Extended& p, const Extended& q);
 Extended mul_ct(const Extended& p, const Fs& scalar, const JubjubParams& params);
 Extended mul_var(const Extended& p, const Repr& scalar, const JubjubParams& params);
 std::pair<Fr, Fr> to_xy_ct(const Extended& p);
+Extended to_affine_ct(const Extended& p);
 std::pair<Fr, Fr> to_xy_var(const Extended& p);
 std::array<std::uint8_t, 32> write(const Extended& p);
 
@@ -111,6 +112,11 @@ public:
     // public points.
     std::pair<Fr, Fr> to_xy() const { return detail::to_xy_ct(e_); }
     std::pair<Fr, Fr> to_xy_var() const { return detail::to_xy_var(e_); }
+    // The same point with Z = 1, in constant time. The projective form of a
+    // multiple depends on how it was computed, not only on the point; this
+    // one depends on the point alone, so it may be published where the
+    // point is public. to_xy_var of it costs no inversion.
+    Point to_affine() const { return Point(detail::to_affine_ct(e_)); }
 
     // The packed encoding: the canonical affine y as 32 little-endian bytes,
     // with bit 255 set when the canonical affine x is odd (p < 2^254 leaves

@@ -3,6 +3,9 @@
 #include <array>
 #include <algorithm>
 
+#include "common/ct.h"
+#include "common/secret.h"
+
 namespace lumora::eddsa {
 
 namespace {
@@ -25,6 +28,16 @@ bool equation_holds(const UnknownPoint& pk, const Fs& c, const UnknownPoint& r, 
     return q == UnknownPoint::zero();
 }
 
+// A multiple of the generator by a secret, made affine and published: its
+// projective form depends on the scalar, not only on the point, and is wiped.
+PrimeOrderPoint public_multiple(const Fs& secret, std::size_t generator_index, const AltJubjubBn256& params) {
+    const Secret<PrimeOrderPoint> projective(generator_times(secret, generator_index, params));
+    PrimeOrderPoint point = projective->to_affine();
+    // Public: the point (a public key, or a signature's R).
+    LUMORA_DECLASSIFY(&point, sizeof point);
+    return point;
+}
+
 }  // namespace
 
 Fs message_scalar(std::span<const std::uint8_t> message) {
@@ -34,7 +47,7 @@ Fs message_scalar(std::span<const std::uint8_t> message) {
 }
 
 PrimeOrderPoint public_key(const Fs& sk, std::size_t generator_index, const AltJubjubBn256& params) {
-    return generator_times(sk, generator_index, params);
+    return public_multiple(sk, generator_index, params);
 }
 
 OwnSignature sign_raw_message(const Fs& sk, std::span<const std::uint8_t> message, const Fs& r,
@@ -43,8 +56,11 @@ OwnSignature sign_raw_message(const Fs& sk, std::span<const std::uint8_t> messag
     // The generators are cofactor multiples, so pk = sk·G lies in the
     // prime-order subgroup by construction and its order check could never
     // fail: the multiplication by l it would cost is left out.
-    const PrimeOrderPoint big_r = generator_times(r, generator_index, params);
-    const Fs s = message_scalar(message) * sk + r;
+    const PrimeOrderPoint big_r = public_multiple(r, generator_index, params);
+    const Secret<Fs> c_sk(message_scalar(message) * sk);
+    Fs s = *c_sk + r;
+    // Public: s is the signature's scalar (c·sk + r hides sk behind r).
+    LUMORA_DECLASSIFY(&s, sizeof s);
     return OwnSignature{big_r, s};
 }
 

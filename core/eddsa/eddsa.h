@@ -38,11 +38,13 @@ struct OwnSignature {
 // c: the message, zero-padded (or cut) to 32 bytes, read little-endian, mod l.
 Fs message_scalar(std::span<const std::uint8_t> message);
 
-// The public key sk·G of fixed generator `generator_index`, in constant time.
+// The public key sk·G of fixed generator `generator_index`, in constant time,
+// with Z = 1 (the projective form of the multiplication is not published).
 PrimeOrderPoint public_key(const Fs& sk, std::size_t generator_index, const AltJubjubBn256& params);
 
 // Signs `message` (at most 32 bytes: longer messages are outside the
-// operation's domain and abort) with the nonce r. Constant time in sk and r.
+// operation's domain and abort) with the nonce r. Constant time in sk and r;
+// R has Z = 1, and the intermediate c·sk is wiped.
 OwnSignature sign_raw_message(const Fs& sk, std::span<const std::uint8_t> message, const Fs& r,
                            std::size_t generator_index, const AltJubjubBn256& params);
 

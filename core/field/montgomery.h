@@ -100,6 +100,14 @@ inline bool geq(const Limbs& a, const Limbs& b) {
     return true;
 }
 
+// 1 when a < b as 256-bit integers, else 0: the borrow out of a − b, through
+// every limb, so the time does not depend on where the two first differ.
+inline u64 less_than_ct(const Limbs& a, const Limbs& b) {
+    u64 borrow = 0;
+    for (int i = 0; i < 4; ++i) sbb(a[i], b[i], borrow);
+    return borrow;
+}
+
 inline Limbs sub_nocheck(const Limbs& a, const Limbs& b) {
     Limbs r;
     u64 borrow = 0;
@@ -213,11 +221,12 @@ public:
     static Element from_u64(u64 v) { return from_raw({v, 0, 0, 0}); }
     static Element from_u128(u128 v) { return from_raw({static_cast<u64>(v), static_cast<u64>(v >> 64), 0, 0}); }
 
-    static bool is_below_modulus(const Repr& r) { return !detail::geq(r, P::MODULUS); }
+    // r < p, compared in constant time (the answer itself is the caller's to use).
+    static bool is_below_modulus(const Repr& r) { return detail::less_than_ct(r, P::MODULUS) != 0; }
 
     // The element of a canonical integer; an Error (not_in_field_message) when r >= p.
     static Result<Element> from_repr(const Repr& r) {
-        if (detail::geq(r, P::MODULUS)) return Error{not_in_field_message(r), {}};
+        if (!is_below_modulus(r)) return Error{not_in_field_message(r), {}};
         return from_raw(r);
     }
     Repr into_repr() const { return mont_mul(m_, {1, 0, 0, 0}).m_; }
@@ -226,9 +235,7 @@ public:
     // through a full borrow chain; the element is computed either way.
     static std::pair<Element, bool> from_bytes_le_ct(std::span<const std::uint8_t, 32> bytes) {
         const Repr r = repr_from_bytes_le(bytes);
-        u64 borrow = 0;
-        for (int i = 0; i < 4; ++i) detail::sbb(r[i], P::MODULUS[i], borrow);
-        return {from_raw(r), borrow == 1};
+        return {from_raw(r), is_below_modulus(r)};
     }
     std::array<std::uint8_t, 32> to_bytes_le() const { return repr_to_bytes_le(into_repr()); }
     // (low + high·2^256) mod p for eight limbs, least significant first.

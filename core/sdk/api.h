@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "common/error.h"
+#include "common/secret.h"  // a result text may be a private key: its holder wipes it
 
 namespace lumora::sdk::api {
 

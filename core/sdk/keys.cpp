@@ -4,40 +4,47 @@
 
 #include <array>
 
+#include "common/ct.h"
+#include "common/secret.h"
 #include "curve/alt_jubjub.h"
+#include "eddsa/eddsa.h"
 
 namespace lumora::sdk {
 
 namespace {
 
-// The value of a hexadecimal digit of either case, or −1. Key texts are
-// secrets: the value is computed with masks, so digits and letters take the
-// same path; only a rejected character (a failure) branches.
-int hex_digit_value(unsigned char ch) {
-    const unsigned c = ch;
-    // Each mask has its low bits set exactly when its range matched.
-    const unsigned num = c ^ 0x30u;  // '0'..'9' → 0..9
-    const unsigned num_mask = (num - 10u) >> 8;
-    const unsigned alpha = (c & ~0x20u) - 0x37u;  // 'A'..'F', 'a'..'f' → 10..15
-    const unsigned alpha_mask = ((alpha - 10u) ^ (alpha - 16u)) >> 8;
-    if ((num_mask | alpha_mask) == 0) return -1;
-    return static_cast<int>(((num_mask & num) | (alpha_mask & alpha)) & 0xf);
+// Two lowercase digits per byte into out, from arithmetic rather than a
+// table, so a secret (the derived key) prints in constant time.
+void write_hex(std::span<const std::uint8_t> bytes, char* out) {
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        out[2 * i] = ct::hex_digit_lower(bytes[i] >> 4);
+        out[2 * i + 1] = ct::hex_digit_lower(bytes[i] & 0xf);
+    }
 }
 
 std::string bytes_to_hex(std::span<const std::uint8_t> bytes) {
-    static constexpr char digits[] = "0123456789abcdef";
-    std::string out;
-    out.reserve(2 * bytes.size());
-    for (auto b : bytes) {
-        out.push_back(digits[b >> 4]);
-        out.push_back(digits[b & 0xf]);
-    }
+    std::string out(2 * bytes.size(), '0');
+    write_hex(bytes, out.data());
     return out;
 }
 
 std::string_view strip_repeated(std::string_view text, std::string_view prefix) {
     while (text.starts_with(prefix)) text.remove_prefix(prefix.size());
     return text;
+}
+
+// The Fs of a big-endian key, range-checked in constant time.
+Result<Secret<Fs>> fs_from_bytes_be(std::span<const std::uint8_t, 32> bytes) {
+    const Secret<field::Repr> repr(field::repr_from_bytes_be(bytes));
+    bool below = Fs::is_below_modulus(*repr);
+    // Public: a key of l or more is refused, and the refusal is the API's answer.
+    LUMORA_DECLASSIFY(&below, sizeof below);
+    if (!below) {
+        // Public: the failure's message carries the value.
+        LUMORA_DECLASSIFY(&repr.get(), sizeof repr.get());
+        return ConversionError::prime_field_decoding_error(field::not_in_field_message(*repr));
+    }
+    return Secret<Fs>(Fs::from_raw(*repr));
 }
 
 }  // namespace
@@ -61,9 +68,9 @@ Error ConversionError::prime_field_decoding_error(std::string_view failure) {
 
 Result<Fs> FeConvert::from_bytes(std::span<const std::uint8_t> bytes) {
     if (bytes.size() != 32) return ConversionError::incorrect_input_size(bytes.size(), 32);
-    auto value = Fs::from_repr(field::repr_from_bytes_be(bytes.first<32>()));
-    if (!value.ok()) return ConversionError::prime_field_decoding_error(value.error().message);
-    return value.value();
+    auto value = fs_from_bytes_be(bytes.first<32>());
+    if (!value.ok()) return std::move(value).error();
+    return *value.value();
 }
 
 std::string FeConvert::to_hex(const Fs& value) { return bytes_to_hex(field::repr_to_bytes_be(value.into_repr())); }
@@ -78,38 +85,62 @@ std::string_view strip_hex_prefixes(std::string_view text) {
     return strip_repeated(strip_repeated(text, "0x"), "0X");
 }
 
-Result<Fs> private_key_from_string(std::string_view text) {
-    text = strip_repeated(text, "0x");
+Result<Secret<Fs>> private_key_from_string(std::string_view text) {
+    std::size_t prefixes = ct::count_leading_pairs(text, '0', 'x');
+    // Public: after its prefixes a key has 64 digits, so for a key their
+    // number follows from the text's length; any other text is refused.
+    LUMORA_DECLASSIFY(&prefixes, sizeof prefixes);
+    text.remove_prefix(2 * prefixes);
     if (text.size() % 2 != 0) return Error{"Odd number of digits", {}};
     // Only a key of exactly 32 bytes is kept; any other length is reported
     // by its byte count once every digit has been checked.
-    std::array<std::uint8_t, 32> bytes{};
-    const bool keep = text.size() == 2 * bytes.size();
+    Secret<std::array<std::uint8_t, 32>> bytes;
+    const bool keep = text.size() == 2 * bytes->size();
     for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        const int v = hex_digit_value(c);
-        if (v < 0)
-            return Error{"Invalid character '" + integers::quote_char(c) + "' at position " + std::to_string(i), {}};
-        if (keep) bytes[i / 2] = static_cast<std::uint8_t>(i % 2 == 0 ? v << 4 : bytes[i / 2] | v);
+        const ct::HexDigit digit = ct::hex_digit_value(static_cast<unsigned char>(text[i]));
+        unsigned valid = digit.valid;
+        // Public: a key is all digits; the failure reports the first that is not.
+        LUMORA_DECLASSIFY(&valid, sizeof valid);
+        if (!valid) {
+            unsigned char shown = static_cast<unsigned char>(text[i]);
+            LUMORA_DECLASSIFY(&shown, sizeof shown);  // the message carries it
+            return Error{"Invalid character '" + integers::quote_char(shown) + "' at position " + std::to_string(i),
+                         {}};
+        }
+        if (keep) {
+            auto& byte = (*bytes)[i / 2];
+            byte = static_cast<std::uint8_t>(i % 2 == 0 ? digit.value << 4 : byte | digit.value);
+        }
     }
-    if (!keep) return ConversionError::incorrect_input_size(text.size() / 2, bytes.size());
-    return FeConvert::from_bytes(bytes);
+    if (!keep) return ConversionError::incorrect_input_size(text.size() / 2, bytes->size());
+    return fs_from_bytes_be(*bytes);
 }
 
 Result<std::string> private_key_from_seed(std::string_view seed) {
     if (seed.size() < 32) return Error{"seed is too short", {}};
-    std::array<std::uint8_t, SHA256_DIGEST_LENGTH> h{};
-    SHA256(reinterpret_cast<const unsigned char*>(seed.data()), seed.size(), h.data());
+    Secret<std::array<std::uint8_t, SHA256_DIGEST_LENGTH>> h;
+    SHA256(reinterpret_cast<const unsigned char*>(seed.data()), seed.size(), h->data());
     // SHA-256(seed) itself is never a candidate.
-    do {
-        SHA256(h.data(), h.size(), h.data());
-    } while (!Fs::is_below_modulus(field::repr_from_bytes_be(h)));
-    return "0x" + bytes_to_hex(h);
+    for (;;) {
+        SHA256(h->data(), h->size(), h->data());
+        const Secret<field::Repr> candidate(field::repr_from_bytes_be(*h));
+        bool accepted = Fs::is_below_modulus(*candidate);
+        // Public: how many candidates were refused says nothing of the one
+        // accepted (each is a fresh hash).
+        LUMORA_DECLASSIFY(&accepted, sizeof accepted);
+        if (accepted) break;
+    }
+    // Sized once: no reallocation leaves a copy of the key behind.
+    std::string text(2 + 2 * h->size(), 'x');
+    text[0] = '0';
+    write_hex(*h, text.data() + 2);
+    return text;
 }
 
 PackedPublicKey public_key_from_private(const Fs& sk) {
-    const auto pk = curve::jubjub_params().mul_signing_generator(sk);
-    return le_to_u256(pk.write());
+    const auto pk = eddsa::public_key(sk, curve::SIGNING_GENERATOR, curve::jubjub_params());
+    const auto [x, y] = pk.to_xy_var();  // public, and affine already
+    return le_to_u256(curve::edwards::write_xy(x, y));
 }
 
 std::pair<Fr, Fr> get_xy_from_r(const U256& packed) {
@@ -149,7 +180,7 @@ Result<PublicKeyPair> pub_key_to_xy(std::string_view text) {
 Result<PublicKeyPair> private_key_to_pubkey_xy(std::string_view text) {
     auto sk = private_key_from_string(text);
     if (!sk.ok()) return std::move(sk).error();
-    return pub_key_to_xy(public_key_from_private(sk.value()).to_hex());
+    return pub_key_to_xy(public_key_from_private(*sk.value()).to_hex());
 }
 
 Result<bool> is_on_curve(std::string_view x, std::string_view y) {

@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "common/error.h"
+#include "common/secret.h"
 #include "curve/edwards.h"
 #include "field/fr.h"
 #include "field/fs.h"
@@ -66,12 +67,15 @@ std::string_view strip_hex_prefixes(std::string_view text);
 // then exactly 64 hexadecimal digits of either case, most significant byte
 // first. Failures, in order of detection: "Odd number of digits";
 // "Invalid character '<c>' at position <i>" (i counted after the prefixes);
-// FeConvert::from_bytes's failures. None carries causes.
-Result<Fs> private_key_from_string(std::string_view text);
+// FeConvert::from_bytes's failures. None carries causes. A valid key is read
+// in constant time (only the text's length shapes the work) and every copy
+// made on the way is wiped.
+Result<Secret<Fs>> private_key_from_string(std::string_view text);
 
 // Derives a private-key text from a seed of at least 32 UTF-8 bytes ("seed is
 // too short" otherwise): h = SHA-256(seed), then h = SHA-256(h) until h read
-// big-endian is below l. The result is "0x" and the 64 lowercase digits of h.
+// big-endian is below l. The result is "0x" and the 64 lowercase digits of h,
+// printed in constant time; the hashes are wiped.
 Result<std::string> private_key_from_seed(std::string_view seed);
 
 // The packed public key of sk (sk·G5 written and read little-endian). The

@@ -1,5 +1,6 @@
 #include "sdk/signing.h"
 
+#include "common/secret.h"
 #include "curve/alt_jubjub.h"
 #include "eddsa/nonce.h"
 #include "json/reader.h"
@@ -34,10 +35,10 @@ JubjubSignature sign_digest(const Fs& sk, const U256& digest) {
     return JubjubSignature::from_tx_signature(TxSignature::sign_msg(sk, bytes));
 }
 
-Fs private_key_or_abort(std::string_view text) {
+Secret<Fs> private_key_or_abort(std::string_view text) {
     auto sk = private_key_from_string(text);
     if (!sk.ok()) abort_with(std::string(UNWRAP_ERR) + json::quote_debug(sk.error().message));
-    return sk.value();
+    return std::move(sk).value();
 }
 
 // Decoded record, digest, then key; rejected documents and keys returned.
@@ -47,7 +48,7 @@ Result<JubjubSignature> sign_document(Result<Record> record, Hash hash, std::str
     const U256 digest = hash(record.value());
     auto sk = private_key_from_string(private_key);
     if (!sk.ok()) return std::move(sk).error();
-    return sign_digest(sk.value(), digest);
+    return sign_digest(*sk.value(), digest);
 }
 
 }  // namespace
@@ -60,12 +61,12 @@ namespace {
 // the key is computed and made affine once.
 TxSignature sign_msg_with_key_x(const Fs& sk, std::span<const std::uint8_t> message, Fr& pk_x) {
     const auto& set = params();
-    const Fs r = eddsa::deterministic_seed(sk, message);
-    const eddsa::OwnSignature signature = eddsa::sign_raw_message(sk, message, r, curve::SIGNING_GENERATOR, set);
+    const Secret<Fs> r(eddsa::deterministic_seed(sk, message));
+    const eddsa::OwnSignature signature = eddsa::sign_raw_message(sk, message, *r, curve::SIGNING_GENERATOR, set);
     const auto pk = eddsa::public_key(sk, curve::SIGNING_GENERATOR, set);
     if (!eddsa::verify_own_signature(pk, message, signature, curve::SIGNING_GENERATOR, set))
         abort_with("assertion `left == right` failed\n  left: false\n right: true");
-    const auto [x, y] = pk.to_xy();
+    const auto [x, y] = pk.to_xy_var();  // public, and affine already
     pk_x = x;
     return TxSignature{le_to_u256(curve::edwards::write_xy(x, y)), signature};
 }
@@ -78,7 +79,7 @@ TxSignature TxSignature::sign_msg(const Fs& sk, std::span<const std::uint8_t> me
 }
 
 JubjubSignature JubjubSignature::from_tx_signature(const TxSignature& signature) {
-    const auto [x, y] = signature.signature.r.to_xy();
+    const auto [x, y] = signature.signature.r.to_xy_var();  // R is public
     return JubjubSignature{{fr_to_u256(x), fr_to_u256(y)}, fs_to_u256(signature.signature.s)};
 }
 
@@ -137,7 +138,7 @@ Result<JubjubSignature> sign(std::string_view private_key, std::string_view msg)
     if (!hash.ok()) return std::move(hash).error();
     auto sk = private_key_from_string(private_key);
     if (!sk.ok()) return std::move(sk).error();
-    return sign_digest(sk.value(), hash.value());
+    return sign_digest(*sk.value(), hash.value());
 }
 
 Result<L1Signature> l1_sign(std::string_view msg, std::string_view private_key) {
@@ -150,21 +151,21 @@ Result<L1Signature> l1_sign(std::string_view msg, std::string_view private_key) 
     // The key's x comes from the shared parameter set, which gives the
     // values a freshly built one would.
     Fr pk_x;
-    const TxSignature t = sign_msg_with_key_x(sk.value(), bytes, pk_x);
-    const auto [r_x, r_y] = t.signature.r.to_xy();
+    const TxSignature t = sign_msg_with_key_x(*sk.value(), bytes, pk_x);
+    const auto [r_x, r_y] = t.signature.r.to_xy_var();  // R is public
     return L1Signature{fr_to_u256(r_x), fr_to_u256(r_y), fs_to_u256(t.signature.s), t.public_key, fr_to_u256(pk_x)};
 }
 
 Result<JubjubSignature> sign_transfer(std::string_view json, std::string_view private_key) {
     const U256 digest = transfer_hash_internal(parse_transfer_or_abort(json));
-    return sign_digest(private_key_or_abort(private_key), digest);
+    return sign_digest(*private_key_or_abort(private_key), digest);
 }
 
 Result<JubjubSignature> sign_withdraw(std::string_view json, std::string_view private_key) {
     auto record = parse_withdraw_request(json);
     if (!record.ok()) return std::move(record).error();
     const U256 digest = withdrawal_hash(record.value());
-    return sign_digest(private_key_or_abort(private_key), digest);
+    return sign_digest(*private_key_or_abort(private_key), digest);
 }
 
 Result<JubjubSignature> sign_limit_order(std::string_view json, std::string_view private_key) {

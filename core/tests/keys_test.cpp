@@ -92,21 +92,21 @@ TEST(PrivateKeyText, EveryByteAsADigit) {
                       "Invalid character '" + integers::quote_char(static_cast<unsigned char>(c)) + "' at position 63");
         } else {
             ASSERT_TRUE(r.ok()) << c;
-            EXPECT_EQ(r.value(), Fs::from_u64(static_cast<std::uint64_t>(expected)));
+            EXPECT_EQ(*r.value(), Fs::from_u64(static_cast<std::uint64_t>(expected)));
         }
     }
 }
 
 TEST(PrivateKeyText, Accepted) {
     const std::string zeros64(64, '0');
-    EXPECT_EQ(private_key_from_string(zeros64).value(), Fs::zero());
-    EXPECT_EQ(private_key_from_string("0x0x" + std::string(63, '0') + "1").value(), Fs::one());
+    EXPECT_EQ(*private_key_from_string(zeros64).value(), Fs::zero());
+    EXPECT_EQ(*private_key_from_string("0x0x" + std::string(63, '0') + "1").value(), Fs::one());
     const Fs l_minus_1 = -Fs::one();
-    EXPECT_EQ(private_key_from_string(L_MINUS_1_HEX).value(), l_minus_1);
+    EXPECT_EQ(*private_key_from_string(L_MINUS_1_HEX).value(), l_minus_1);
     std::string upper = "0x" + L_MINUS_1_HEX;
     for (auto& ch : upper) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
     upper[1] = 'x';
-    EXPECT_EQ(private_key_from_string(upper).value(), l_minus_1);
+    EXPECT_EQ(*private_key_from_string(upper).value(), l_minus_1);
 }
 
 TEST(PrivateKeySeed, LengthAndRoundTrip) {
@@ -121,7 +121,7 @@ TEST(PrivateKeySeed, LengthAndRoundTrip) {
         EXPECT_EQ(key.value().find_first_not_of("0123456789abcdef", 2), std::string::npos);
         const auto sk = private_key_from_string(key.value());
         ASSERT_TRUE(sk.ok());
-        EXPECT_EQ("0x" + FeConvert::to_hex(sk.value()), key.value());
+        EXPECT_EQ("0x" + FeConvert::to_hex(*sk.value()), key.value());
     }
 }
 

@@ -1,5 +1,6 @@
 // Test-only reader for the known-answer files: just enough JSON (objects,
-// arrays, strings with the simple escapes) to walk them. The files
+// arrays, strings with their escapes, literals kept as their text) to walk
+// them. The files
 // stay the source of truth; nothing is converted ahead of time.
 #pragma once
 
@@ -15,7 +16,7 @@
 namespace lumora::testing {
 
 struct JsonValue {
-    std::string text;                                          // strings
+    std::string text;                                          // strings, literals
     std::vector<JsonValue> items;                              // arrays
     std::map<std::string, std::shared_ptr<JsonValue>> members; // objects
 
@@ -55,6 +56,11 @@ public:
                 if (skip(), s_.at(i_) == ',') ++i_;
             }
             ++i_;
+        } else if (std::isalnum(static_cast<unsigned char>(c)) || c == '-') {
+            // true, false, null or a number, as written
+            while (i_ < s_.size() && (std::isalnum(static_cast<unsigned char>(s_[i_])) || s_[i_] == '-' ||
+                                      s_[i_] == '+' || s_[i_] == '.'))
+                v.text += s_[i_++];
         } else {
             throw std::runtime_error("vector file: unexpected character");
         }
@@ -74,12 +80,50 @@ private:
                 if (c == 'n') c = '\n';
                 else if (c == 't') c = '\t';
                 else if (c == 'r') c = '\r';
-                else if (c == 'u') throw std::runtime_error("vector file: \\u escapes are not supported");
+                else if (c == 'b') c = '\b';
+                else if (c == 'f') c = '\f';
+                else if (c == 'u') {
+                    append_utf8(out, code_point());
+                    continue;
+                }
             }
             out += c;
         }
         ++i_;
         return out;
+    }
+
+    // The code point of \uXXXX at i_ (on the 'u'), joining a surrogate pair;
+    // leaves i_ on the escape's last digit.
+    unsigned code_point() {
+        auto hex4 = [this] {
+            const unsigned v = static_cast<unsigned>(std::stoul(s_.substr(i_ + 1, 4), nullptr, 16));
+            i_ += 4;
+            return v;
+        };
+        unsigned cp = hex4();
+        if (cp >= 0xd800 && cp < 0xdc00 && s_.compare(i_ + 1, 2, "\\u") == 0) {
+            i_ += 2;
+            cp = 0x10000 + ((cp - 0xd800) << 10) + (hex4() - 0xdc00);
+        }
+        return cp;
+    }
+    static void append_utf8(std::string& out, unsigned cp) {
+        if (cp < 0x80) {
+            out += static_cast<char>(cp);
+        } else if (cp < 0x800) {
+            out += static_cast<char>(0xc0 | (cp >> 6));
+            out += static_cast<char>(0x80 | (cp & 0x3f));
+        } else if (cp < 0x10000) {
+            out += static_cast<char>(0xe0 | (cp >> 12));
+            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3f));
+            out += static_cast<char>(0x80 | (cp & 0x3f));
+        } else {
+            out += static_cast<char>(0xf0 | (cp >> 18));
+            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3f));
+            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3f));
+            out += static_cast<char>(0x80 | (cp & 0x3f));
+        }
     }
 
     std::string s_;

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# The constant-time check: builds the core with the secret marks
+# (LUMORA_CTIME) and runs the driver under valgrind's memcheck, which fails
+# on any branch or memory index that depends on a private key, a seed or a
+# nonce. Optimised as released (-O2), with debug information for the
+# reports, and without sanitizers (valgrind runs the plain binary).
+set -euo pipefail
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$ROOT"
+
+# The build needs no Python; valgrind ships the client-request header too.
+PACKAGES=(g++ cmake make libssl-dev valgrind)
+ARCH="$(dpkg --print-architecture)"  # a cross build's packages of another architecture may be there too
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg -s "$p:$ARCH" >/dev/null 2>&1 || missing+=("$p")
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+  echo "== installing Debian packages: ${missing[*]}"
+  SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO flock /tmp/apt.lock apt-get install -y -qq "${missing[@]}" >/dev/null || {
+    $SUDO flock /tmp/apt.lock apt-get update -qq
+    $SUDO flock /tmp/apt.lock apt-get install -y -qq "${missing[@]}" >/dev/null
+  }
+fi
+
+SUPPRESSIONS=()
+if ! grep -q LUMORA_DECLASSIFY core/eddsa/nonce.cpp; then
+  SUPPRESSIONS=(--suppressions=core/tests/ctime/nonce_accept.supp)
+fi
+
+# Twice: with this machine's field kernels, and with the portable ones that
+# other targets (64-bit Arm among them) compile.
+for KERNELS in native portable; do
+  BUILD=build/ctime-$KERNELS
+  PORTABLE=OFF
+  [ "$KERNELS" = portable ] && PORTABLE=ON
+  echo "== constant-time check, $KERNELS field kernels"
+  cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g" \
+    -DLUMORA_CTIME=ON -DLUMORA_PORTABLE_FIELD=$PORTABLE -DLUMORA_BUILD_TESTS=OFF -DLUMORA_BUILD_MODULE=OFF \
+    -DLUMORA_SANITIZE=OFF >/dev/null
+  cmake --build "$BUILD" --target ctime_driver -j2
+  valgrind --error-exitcode=1 --track-origins=yes --quiet "${SUPPRESSIONS[@]}" "$BUILD/core/tests/ctime/ctime_driver"
+done
