@@ -1,6 +1,7 @@
 #include "hashes/sha256.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "common/cpu.h"
@@ -22,11 +23,11 @@ std::uint32_t load_be32(const std::uint8_t* p) {
            static_cast<std::uint32_t>(p[2]) << 8 | static_cast<std::uint32_t>(p[3]);
 }
 
+// One word-sized store rather than four byte stores: a compression that
+// loads the block right after it waits for every store it cannot forward.
 void store_be32(std::uint8_t* p, std::uint32_t v) {
-    p[0] = static_cast<std::uint8_t>(v >> 24);
-    p[1] = static_cast<std::uint8_t>(v >> 16);
-    p[2] = static_cast<std::uint8_t>(v >> 8);
-    p[3] = static_cast<std::uint8_t>(v);
+    if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap32(v);
+    std::memcpy(p, &v, sizeof v);
 }
 
 void store_be64(std::uint8_t* p, std::uint64_t v) {
@@ -38,23 +39,74 @@ void store_digest(const Sha256State& state, Sha256Digest& out) {
     for (std::size_t i = 0; i < state.size(); ++i) store_be32(out.data() + 4 * i, state[i]);
 }
 
-// The outer hash of HMAC: the prepared outer state, then one block holding
-// the 32-byte inner digest, the padding and the length of pad block plus
-// digest (96 bytes = 768 bits).
-void finish_outer(Sha256Compress compress, const Sha256State& outer, const Sha256Digest& inner_digest,
-                  Sha256Digest& out) {
-    Secret<std::array<std::uint8_t, SHA256_BLOCK_BYTES>> block;
-    std::memcpy(block->data(), inner_digest.data(), inner_digest.size());
-    (*block)[SHA256_DIGEST_BYTES] = 0x80;
-    store_be64(block->data() + SHA256_BLOCK_BYTES - 8, (SHA256_BLOCK_BYTES + SHA256_DIGEST_BYTES) * 8);
-    Secret<Sha256State> state(outer);
-    compress(*state, block->data(), 1);
-    store_digest(*state, out);
+using Block = std::array<std::uint8_t, SHA256_BLOCK_BYTES>;
+
+// The outer hash's only block after the pad: the inner digest, the padding,
+// and the length of pad block plus digest (96 bytes = 768 bits).
+void pad_outer_block(Block& block) {
+    block[SHA256_DIGEST_BYTES] = 0x80;
+    std::fill(block.begin() + SHA256_DIGEST_BYTES + 1, block.end() - 8, 0);
+    store_be64(block.data() + SHA256_BLOCK_BYTES - 8, (SHA256_BLOCK_BYTES + SHA256_DIGEST_BYTES) * 8);
 }
 
-}  // namespace
+void outer_block(const Sha256State& inner, Block& block) {
+    for (std::size_t i = 0; i < inner.size(); ++i) store_be32(block.data() + 4 * i, inner[i]);
+    pad_outer_block(block);
+}
 
-void sha256_compress_portable(Sha256State& state, const std::uint8_t* blocks, std::size_t count) {
+void outer_block(const Sha256Digest& inner, Block& block) {
+    std::memcpy(block.data(), inner.data(), inner.size());
+    pad_outer_block(block);
+}
+
+// The padded blocks of a message given in parts, which follows `prefix`
+// bytes (a whole number of blocks) already compressed.
+class PaddedBlocks {
+public:
+    PaddedBlocks(std::initializer_list<std::span<const std::uint8_t>> parts, std::uint64_t prefix)
+        : part_(parts.begin()), end_(parts.end()), bits_(prefix * 8) {
+        for (auto part : parts) bits_ += std::uint64_t{part.size()} * 8;
+    }
+
+    // Writes the next block; false when there is none left.
+    bool next(Block& block) {
+        if (done_) return false;
+        std::size_t n = 0;
+        while (n < block.size() && part_ != end_) {
+            const std::size_t take = std::min(block.size() - n, part_->size() - offset_);
+            if (take > 0) std::memcpy(block.data() + n, part_->data() + offset_, take);
+            n += take;
+            offset_ += take;
+            if (offset_ == part_->size()) {
+                ++part_;
+                offset_ = 0;
+            }
+        }
+        if (n == block.size()) return true;
+        if (!marked_) {
+            block[n++] = 0x80;
+            marked_ = true;
+        }
+        if (n > block.size() - 8) {  // the length goes into one more block
+            std::fill(block.begin() + n, block.end(), 0);
+            return true;
+        }
+        std::fill(block.begin() + n, block.end() - 8, 0);
+        store_be64(block.data() + block.size() - 8, bits_);
+        done_ = true;
+        return true;
+    }
+
+private:
+    const std::span<const std::uint8_t>* part_;
+    const std::span<const std::uint8_t>* end_;
+    std::size_t offset_ = 0;
+    std::uint64_t bits_;
+    bool marked_ = false;  // the 0x80 after the message is written
+    bool done_ = false;
+};
+
+void compress_portable(Sha256State& state, const std::uint8_t* blocks, std::size_t count) {
     using detail::SHA256_K;
     std::uint32_t w[64];
     for (; count > 0; --count, blocks += SHA256_BLOCK_BYTES) {
@@ -92,22 +144,35 @@ void sha256_compress_portable(Sha256State& state, const std::uint8_t* blocks, st
     wipe(w);
 }
 
-Sha256Compress sha256_compress_extension() {
+void compress_pair_portable(Sha256State& a, const std::uint8_t* block_a, Sha256State& b,
+                            const std::uint8_t* block_b) {
+    compress_portable(a, block_a, 1);
+    compress_portable(b, block_b, 1);
+}
+
+}  // namespace
+
+const Sha256Form SHA256_PORTABLE = {"portable", &compress_portable, &compress_pair_portable};
+
+const Sha256Form* sha256_extension_form() {
 #if defined(__x86_64__)
-    return &detail::sha256_compress_shani;
+    static constexpr Sha256Form SHANI = {"SHA-NI", &detail::sha256_compress_shani, &detail::sha256_compress_pair_shani};
+    return &SHANI;
 #elif defined(LUMORA_SHA256_EXTENSION)
-    return &detail::sha256_compress_armv8;
+    static constexpr Sha256Form ARMV8 = {"Armv8 SHA-256", &detail::sha256_compress_armv8,
+                                         &detail::sha256_compress_pair_armv8};
+    return &ARMV8;
 #else
     return nullptr;
 #endif
 }
 
-Sha256Compress sha256_compress() {
-    static const Sha256Compress chosen = [] {
-        const Sha256Compress extension = sha256_compress_extension();
-        return cpu::dispatch().sha_extensions && extension != nullptr ? extension : &sha256_compress_portable;
+const Sha256Form& sha256_form() {
+    static const Sha256Form* const chosen = [] {
+        const Sha256Form* extension = sha256_extension_form();
+        return cpu::dispatch().sha_extensions && extension != nullptr ? extension : &SHA256_PORTABLE;
     }();
-    return chosen;
+    return *chosen;
 }
 
 void Sha256::clear() noexcept {
@@ -130,10 +195,10 @@ void Sha256::update(std::span<const std::uint8_t> data) {
         p += take;
         n -= take;
         if (used + take < SHA256_BLOCK_BYTES) return;
-        compress_(state_, buffer_.data(), 1);
+        form_->compress(state_, buffer_.data(), 1);
     }
     if (const std::size_t whole = n / SHA256_BLOCK_BYTES; whole > 0) {
-        compress_(state_, p, whole);
+        form_->compress(state_, p, whole);
         p += whole * SHA256_BLOCK_BYTES;
         n -= whole * SHA256_BLOCK_BYTES;
     }
@@ -145,12 +210,12 @@ void Sha256::finalize(Sha256Digest& out) {
     buffer_[used++] = 0x80;
     if (used > SHA256_BLOCK_BYTES - 8) {
         std::fill(buffer_.begin() + used, buffer_.end(), 0);
-        compress_(state_, buffer_.data(), 1);
+        form_->compress(state_, buffer_.data(), 1);
         used = 0;
     }
     std::fill(buffer_.begin() + used, buffer_.end() - 8, 0);
     store_be64(buffer_.data() + SHA256_BLOCK_BYTES - 8, length_ * 8);
-    compress_(state_, buffer_.data(), 1);
+    form_->compress(state_, buffer_.data(), 1);
     store_digest(state_, out);
     clear();
 }
@@ -167,22 +232,24 @@ Sha256Digest sha256(std::span<const std::uint8_t> data) {
     return out;
 }
 
-HmacSha256Key::HmacSha256Key(std::span<const std::uint8_t> key, Sha256Compress compress)
-    : inner_(SHA256_IV), outer_(SHA256_IV), compress_(compress) {
-    Secret<std::array<std::uint8_t, SHA256_BLOCK_BYTES>> block;
+HmacSha256Key::HmacSha256Key(std::span<const std::uint8_t> key, const Sha256Form& form)
+    : inner_(SHA256_IV), outer_(SHA256_IV), form_(&form) {
+    Secret<std::array<Block, 2>> pads;
+    auto& [ipad, opad] = *pads;
     if (key.size() > SHA256_BLOCK_BYTES) {
         Secret<Sha256Digest> hashed;
-        Sha256 h(compress);
+        Sha256 h(form);
         h.update(key);
         h.finalize(*hashed);
-        std::memcpy(block->data(), hashed->data(), hashed->size());
+        std::memcpy(ipad.data(), hashed->data(), hashed->size());
     } else if (!key.empty()) {
-        std::memcpy(block->data(), key.data(), key.size());
+        std::memcpy(ipad.data(), key.data(), key.size());
     }
-    for (auto& b : *block) b ^= 0x36;
-    compress_(inner_, block->data(), 1);
-    for (auto& b : *block) b ^= 0x36 ^ 0x5c;
-    compress_(outer_, block->data(), 1);
+    for (std::size_t i = 0; i < ipad.size(); ++i) {
+        opad[i] = ipad[i] ^ 0x5c;
+        ipad[i] ^= 0x36;
+    }
+    form_->compress_pair(inner_, ipad.data(), outer_, opad.data());
 }
 
 HmacSha256Key::~HmacSha256Key() {
@@ -191,15 +258,45 @@ HmacSha256Key::~HmacSha256Key() {
 }
 
 void HmacSha256Key::mac(std::initializer_list<std::span<const std::uint8_t>> parts, Sha256Digest& out) const {
-    Sha256 inner(compress_, inner_, SHA256_BLOCK_BYTES);
-    for (auto part : parts) inner.update(part);
-    Secret<Sha256Digest> inner_digest;
-    inner.finalize(*inner_digest);
-    finish_outer(compress_, outer_, *inner_digest, out);
+    Secret<Sha256State> inner(inner_), outer(outer_);
+    Secret<Block> block;
+    PaddedBlocks blocks(parts, SHA256_BLOCK_BYTES);
+    while (blocks.next(*block)) form_->compress(*inner, block->data(), 1);
+    outer_block(*inner, *block);
+    form_->compress(*outer, block->data(), 1);
+    store_digest(*outer, out);
+}
+
+void HmacSha256Key::mac_pair(std::initializer_list<std::span<const std::uint8_t>> parts_a, Sha256Digest& out_a,
+                             std::initializer_list<std::span<const std::uint8_t>> parts_b,
+                             Sha256Digest& out_b) const {
+    Secret<std::array<Sha256State, 2>> inner(std::array{inner_, inner_}), outer(std::array{outer_, outer_});
+    Secret<std::array<Block, 2>> block;
+    auto& [ia, ib] = *inner;
+    auto& [oa, ob] = *outer;
+    auto& [ba, bb] = *block;
+    PaddedBlocks blocks_a(parts_a, SHA256_BLOCK_BYTES), blocks_b(parts_b, SHA256_BLOCK_BYTES);
+    bool more_a = blocks_a.next(ba), more_b = blocks_b.next(bb);
+    while (more_a || more_b) {
+        if (more_a && more_b) {
+            form_->compress_pair(ia, ba.data(), ib, bb.data());
+        } else if (more_a) {
+            form_->compress(ia, ba.data(), 1);
+        } else {
+            form_->compress(ib, bb.data(), 1);
+        }
+        if (more_a) more_a = blocks_a.next(ba);
+        if (more_b) more_b = blocks_b.next(bb);
+    }
+    outer_block(ia, ba);
+    outer_block(ib, bb);
+    form_->compress_pair(oa, ba.data(), ob, bb.data());
+    store_digest(oa, out_a);
+    store_digest(ob, out_b);
 }
 
 HmacSha256::HmacSha256(const HmacSha256Key& key)
-    : inner_(key.compress_, key.inner_, SHA256_BLOCK_BYTES), inner_start_(key.inner_), outer_(key.outer_) {}
+    : inner_(*key.form_, key.inner_, SHA256_BLOCK_BYTES), inner_start_(key.inner_), outer_(key.outer_) {}
 
 HmacSha256::~HmacSha256() {
     wipe(inner_start_);
@@ -209,8 +306,12 @@ HmacSha256::~HmacSha256() {
 void HmacSha256::finalize(Sha256Digest& out) {
     Secret<Sha256Digest> inner_digest;
     inner_.finalize(*inner_digest);
-    finish_outer(inner_.compress_, outer_, *inner_digest, out);
-    inner_ = Sha256(inner_.compress_, inner_start_, SHA256_BLOCK_BYTES);
+    Secret<Sha256State> outer(outer_);
+    Secret<Block> block;
+    outer_block(*inner_digest, *block);
+    inner_.form_->compress(*outer, block->data(), 1);
+    store_digest(*outer, out);
+    inner_ = Sha256(*inner_.form_, inner_start_, SHA256_BLOCK_BYTES);
 }
 
 void hmac_sha256(std::span<const std::uint8_t> key, std::span<const std::uint8_t> data, Sha256Digest& out) {

@@ -32,29 +32,38 @@ using Sha256Digest = std::array<std::uint8_t, SHA256_DIGEST_BYTES>;
 inline constexpr Sha256State SHA256_IV = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
                                           0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
 
-// Applies the compression function to `state` for `count` consecutive
-// 64-byte blocks at `blocks` (FIPS 180-4 §6.2.2, message words big-endian).
-using Sha256Compress = void (*)(Sha256State& state, const std::uint8_t* blocks, std::size_t count);
+// A form of the compression function (FIPS 180-4 §6.2.2, message words
+// big-endian).
+struct Sha256Form {
+    const char* name;
+    // Applies the compression to `state` for `count` consecutive 64-byte
+    // blocks at `blocks`.
+    void (*compress)(Sha256State& state, const std::uint8_t* blocks, std::size_t count);
+    // One block into each of two independent states. The instruction forms
+    // interleave the two, which costs little more than one: a single
+    // compression is bound by the latency of the round instructions.
+    void (*compress_pair)(Sha256State& a, const std::uint8_t* block_a, Sha256State& b, const std::uint8_t* block_b);
+};
 
 // The portable form; it runs on every CPU.
-void sha256_compress_portable(Sha256State& state, const std::uint8_t* blocks, std::size_t count);
+extern const Sha256Form SHA256_PORTABLE;
 
 // The form built on the CPU's SHA-256 instructions (SHA-NI on x86-64, the
-// Armv8 ones on aarch64), or null on targets without one. Calling it on a CPU
+// Armv8 ones on aarch64), or null on targets without one. Running it on a CPU
 // that lacks the instructions is an illegal instruction: test
 // cpu::features().sha first.
-Sha256Compress sha256_compress_extension();
+const Sha256Form* sha256_extension_form();
 
 // The form this process uses: the instruction form when
 // cpu::dispatch().sha_extensions, the portable one otherwise. Chosen on the
-// first call; the same pointer afterwards.
-Sha256Compress sha256_compress();
+// first call; the same afterwards.
+const Sha256Form& sha256_form();
 
 // An incremental SHA-256. Copies are independent contexts (HMAC copies its
 // prepared states).
 class Sha256 {
 public:
-    explicit Sha256(Sha256Compress compress = sha256_compress()) : compress_(compress) {}
+    explicit Sha256(const Sha256Form& form = sha256_form()) : form_(&form) {}
     Sha256(const Sha256&) = default;
     Sha256& operator=(const Sha256&) = default;
     ~Sha256() { clear(); }
@@ -73,14 +82,14 @@ private:
 
     // A context that has already absorbed `bytes` bytes (a whole number of
     // blocks) and reached `state`.
-    Sha256(Sha256Compress compress, const Sha256State& state, std::uint64_t bytes)
-        : state_(state), length_(bytes), compress_(compress) {}
+    Sha256(const Sha256Form& form, const Sha256State& state, std::uint64_t bytes)
+        : state_(state), length_(bytes), form_(&form) {}
     void clear() noexcept;
 
     Sha256State state_ = SHA256_IV;
     std::array<std::uint8_t, SHA256_BLOCK_BYTES> buffer_{};
     std::uint64_t length_ = 0;  // bytes absorbed, including those still in buffer_
-    Sha256Compress compress_;
+    const Sha256Form* form_;
 };
 
 // SHA-256 of `data` in one call.
@@ -93,7 +102,7 @@ Sha256Digest sha256(std::span<const std::uint8_t> data);
 // than a block is first replaced by its SHA-256, as RFC 2104 specifies.
 class HmacSha256Key {
 public:
-    explicit HmacSha256Key(std::span<const std::uint8_t> key, Sha256Compress compress = sha256_compress());
+    explicit HmacSha256Key(std::span<const std::uint8_t> key, const Sha256Form& form = sha256_form());
     HmacSha256Key(const HmacSha256Key&) = delete;
     HmacSha256Key& operator=(const HmacSha256Key&) = delete;
     ~HmacSha256Key();
@@ -102,12 +111,18 @@ public:
     void mac(std::initializer_list<std::span<const std::uint8_t>> parts, Sha256Digest& out) const;
     void mac(std::span<const std::uint8_t> data, Sha256Digest& out) const { mac({data}, out); }
 
+    // Two MACs under this key, computed side by side: as fast as one on the
+    // instruction forms while both messages fit in a block. The outputs are
+    // written after both inputs were read.
+    void mac_pair(std::initializer_list<std::span<const std::uint8_t>> parts_a, Sha256Digest& out_a,
+                  std::initializer_list<std::span<const std::uint8_t>> parts_b, Sha256Digest& out_b) const;
+
 private:
     friend class HmacSha256;
 
     Sha256State inner_;
     Sha256State outer_;
-    Sha256Compress compress_;
+    const Sha256Form* form_;
 };
 
 // An incremental HMAC-SHA256 under a prepared key.

@@ -27,11 +27,15 @@ alignas(16) inline constexpr std::array<std::uint32_t, 64> SHA256_K = {
 #define LUMORA_SHA256_EXTENSION 1
 // SHA-NI with SSSE3 and SSE4.1 (sha256_x86_64.cpp).
 void sha256_compress_shani(Sha256State& state, const std::uint8_t* blocks, std::size_t count);
+void sha256_compress_pair_shani(Sha256State& a, const std::uint8_t* block_a, Sha256State& b,
+                                const std::uint8_t* block_b);
 #elif defined(__aarch64__) && (!defined(__clang__) || defined(__ARM_FEATURE_SHA2))
 #define LUMORA_SHA256_EXTENSION 1
 // The Armv8 SHA-256 instructions (sha256_aarch64.cpp). Clang only offers
 // their intrinsics when the whole file is built for them.
 void sha256_compress_armv8(Sha256State& state, const std::uint8_t* blocks, std::size_t count);
+void sha256_compress_pair_armv8(Sha256State& a, const std::uint8_t* block_a, Sha256State& b,
+                                const std::uint8_t* block_b);
 #endif
 
 }  // namespace lumora::hashes::detail

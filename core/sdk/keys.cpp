@@ -1,10 +1,10 @@
 #include "sdk/keys.h"
 
-#include <openssl/sha.h>
-
 #include <array>
 
+#include "common/secret.h"
 #include "curve/alt_jubjub.h"
+#include "hashes/sha256.h"
 
 namespace lumora::sdk {
 
@@ -98,13 +98,13 @@ Result<Fs> private_key_from_string(std::string_view text) {
 
 Result<std::string> private_key_from_seed(std::string_view seed) {
     if (seed.size() < 32) return Error{"seed is too short", {}};
-    std::array<std::uint8_t, SHA256_DIGEST_LENGTH> h{};
-    SHA256(reinterpret_cast<const unsigned char*>(seed.data()), seed.size(), h.data());
+    Secret<hashes::Sha256Digest> h;
+    hashes::sha256({reinterpret_cast<const std::uint8_t*>(seed.data()), seed.size()}, *h);
     // SHA-256(seed) itself is never a candidate.
     do {
-        SHA256(h.data(), h.size(), h.data());
-    } while (!Fs::is_below_modulus(field::repr_from_bytes_be(h)));
-    return "0x" + bytes_to_hex(h);
+        hashes::sha256(*h, *h);
+    } while (!Fs::is_below_modulus(field::repr_from_bytes_be(*h)));
+    return "0x" + bytes_to_hex(*h);
 }
 
 PackedPublicKey public_key_from_private(const Fs& sk) {

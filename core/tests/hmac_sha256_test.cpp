@@ -31,9 +31,9 @@ Bytes random_bytes(std::size_t n) {
     return out;
 }
 
-std::vector<Sha256Compress> runnable_forms() {
-    std::vector<Sha256Compress> forms = {&sha256_compress_portable};
-    if (sha256_compress_extension() != nullptr && cpu::features().sha) forms.push_back(sha256_compress_extension());
+std::vector<const Sha256Form*> runnable_forms() {
+    std::vector<const Sha256Form*> forms = {&SHA256_PORTABLE};
+    if (sha256_extension_form() != nullptr && cpu::features().sha) forms.push_back(sha256_extension_form());
     return forms;
 }
 
@@ -60,19 +60,19 @@ TEST(HmacSha256, Rfc4231TestCases) {
                "be hashed before being used by the HMAC algorithm."),
          "9b09ffa71b942fcb27635fbcd5b0e944bfdc63644f0713938a7f51535c3a35e2"},
     };
-    for (auto compress : runnable_forms()) {
+    for (const Sha256Form* form : runnable_forms()) {
         int number = 1;
         for (const auto& c : cases) {
             const std::size_t shown = std::string_view(c.mac).size() / 2;
             Sha256Digest out;
-            HmacSha256Key(c.key, compress).mac(c.data, out);
-            EXPECT_EQ(to_hex(std::span(out).first(shown)), c.mac) << "case " << number;
+            HmacSha256Key(c.key, *form).mac(c.data, out);
+            EXPECT_EQ(to_hex(std::span(out).first(shown)), c.mac) << form->name << ", case " << number;
             // Incrementally, one byte at a time.
-            const HmacSha256Key key(c.key, compress);
+            const HmacSha256Key key(c.key, *form);
             HmacSha256 h(key);
             for (auto b : c.data) h.update(std::span(&b, 1));
             h.finalize(out);
-            EXPECT_EQ(to_hex(std::span(out).first(shown)), c.mac) << "case " << number << ", bytewise";
+            EXPECT_EQ(to_hex(std::span(out).first(shown)), c.mac) << form->name << ", case " << number << ", bytewise";
             ++number;
         }
     }
@@ -107,6 +107,35 @@ TEST(HmacSha256, PreparedKeyPartsAndIncrementalAgree) {
         const Sha256Digest expected = hmac_sha256(key, Bytes(v.begin(), v.end()));
         prepared.mac(v, v);
         EXPECT_EQ(v, expected);
+    }
+}
+
+// Two MACs side by side equal the two computed alone, whatever the number of
+// blocks of each; the outputs may be inputs of either MAC.
+TEST(HmacSha256, PairEqualsTwoMacs) {
+    auto& rng = testing::rng();
+    for (const Sha256Form* form : runnable_forms()) {
+        for (int trial = 0; trial < 60; ++trial) {
+            const HmacSha256Key key(random_bytes(32), *form);
+            const Bytes a = random_bytes(rng() % 200), b = random_bytes(rng() % 200);
+            const std::size_t cut = b.empty() ? 0 : rng() % b.size();
+            Sha256Digest expected_a, expected_b, out_a, out_b;
+            key.mac(a, expected_a);
+            key.mac(b, expected_b);
+            key.mac_pair({a}, out_a, {std::span(b).first(cut), std::span(b).subspan(cut)}, out_b);
+            EXPECT_EQ(out_a, expected_a) << form->name << ", " << a.size() << " and " << b.size() << " bytes";
+            EXPECT_EQ(out_b, expected_b) << form->name << ", " << a.size() << " and " << b.size() << " bytes";
+        }
+        // In place, as the nonce derivation uses it: T = MAC(V), V' = MAC(V ‖ V ‖ 0) into V.
+        static constexpr std::uint8_t ZERO[1] = {0};
+        const HmacSha256Key key(random_bytes(32), *form);
+        Sha256Digest v{}, t{}, expected_t, expected_v;
+        std::copy_n(random_bytes(32).begin(), 32, v.begin());
+        key.mac(v, expected_t);
+        key.mac({v, v, ZERO}, expected_v);
+        key.mac_pair({v}, t, {v, v, ZERO}, v);
+        EXPECT_EQ(t, expected_t) << form->name;
+        EXPECT_EQ(v, expected_v) << form->name;
     }
 }
 

@@ -32,22 +32,16 @@ Bytes random_bytes(std::size_t n) {
     return out;
 }
 
-struct Form {
-    const char* name;
-    Sha256Compress compress;
-};
-
 // The compression forms this CPU can run.
-std::vector<Form> runnable_forms() {
-    std::vector<Form> forms = {{"portable", &sha256_compress_portable}};
-    if (sha256_compress_extension() != nullptr && cpu::features().sha)
-        forms.push_back({"extension", sha256_compress_extension()});
+std::vector<const Sha256Form*> runnable_forms() {
+    std::vector<const Sha256Form*> forms = {&SHA256_PORTABLE};
+    if (sha256_extension_form() != nullptr && cpu::features().sha) forms.push_back(sha256_extension_form());
     return forms;
 }
 
 // The digest of `data` fed in pieces split at `cuts` (ascending offsets).
-std::string digest_hex(Sha256Compress compress, const Bytes& data, std::initializer_list<std::size_t> cuts = {}) {
-    Sha256 h(compress);
+std::string digest_hex(const Sha256Form& form, const Bytes& data, std::initializer_list<std::size_t> cuts = {}) {
+    Sha256 h(form);
     std::size_t from = 0;
     for (std::size_t cut : cuts) {
         h.update(std::span(data).subspan(from, cut - from));
@@ -81,15 +75,15 @@ TEST(Sha256, StandardExamplesAndPaddingBoundaries) {
         {Bytes(119, 'a'), "31eba51c313a5c08226adf18d4a359cfdfd8d2e816b13f4af952f7ea6584dcfb"},
         {Bytes(120, 'a'), "2f3d335432c70b580af0e8e1b3674a7c020d683aa5f73aaaedfdc55af904c21c"},
     };
-    for (const auto& form : runnable_forms()) {
+    for (const Sha256Form* form : runnable_forms()) {
         for (const auto& c : cases) {
-            EXPECT_EQ(digest_hex(form.compress, c.message), c.digest) << form.name << ", " << c.message.size() << " bytes";
+            EXPECT_EQ(digest_hex(*form, c.message), c.digest) << form->name << ", " << c.message.size() << " bytes";
             // Byte by byte through the buffer.
-            Sha256 h(form.compress);
+            Sha256 h(*form);
             for (auto b : c.message) h.update(std::span(&b, 1));
             Sha256Digest out;
             h.finalize(out);
-            EXPECT_EQ(to_hex(out), c.digest) << form.name << ", bytewise, " << c.message.size() << " bytes";
+            EXPECT_EQ(to_hex(out), c.digest) << form->name << ", bytewise, " << c.message.size() << " bytes";
         }
     }
     EXPECT_EQ(to_hex(sha256(ascii("abc"))), cases[1].digest);
@@ -97,8 +91,8 @@ TEST(Sha256, StandardExamplesAndPaddingBoundaries) {
 
 TEST(Sha256, OneMillionA) {
     const Bytes chunk(997, 'a');  // not a multiple of the block: every buffer offset occurs
-    for (const auto& form : runnable_forms()) {
-        Sha256 h(form.compress);
+    for (const Sha256Form* form : runnable_forms()) {
+        Sha256 h(*form);
         std::size_t left = 1000000;
         while (left > 0) {
             const std::size_t n = std::min(left, chunk.size());
@@ -107,7 +101,7 @@ TEST(Sha256, OneMillionA) {
         }
         Sha256Digest out;
         h.finalize(out);
-        EXPECT_EQ(to_hex(out), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0") << form.name;
+        EXPECT_EQ(to_hex(out), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0") << form->name;
     }
 }
 
@@ -129,41 +123,65 @@ TEST(Sha256, FinalizeStartsOverAndOutputMayAliasInput) {
 }
 
 TEST(Sha256, ExtensionFormAgreesWithPortable) {
-    const Sha256Compress extension = sha256_compress_extension();
+    const Sha256Form* extension = sha256_extension_form();
     if (extension == nullptr || !cpu::features().sha) GTEST_SKIP() << "this CPU has no SHA-256 instructions";
 
     auto& rng = testing::rng();
     // Every length, split at random points into up to three updates.
     for (std::size_t n = 0; n <= 200; ++n) {
         const Bytes data = random_bytes(n);
-        const std::string expected = digest_hex(&sha256_compress_portable, data);
-        std::size_t a = n == 0 ? 0 : rng() % (n + 1), b = n == 0 ? 0 : rng() % (n + 1);
+        const std::string expected = digest_hex(SHA256_PORTABLE, data);
+        std::size_t a = rng() % (n + 1), b = rng() % (n + 1);
         if (a > b) std::swap(a, b);
-        EXPECT_EQ(digest_hex(extension, data), expected) << n << " bytes";
-        EXPECT_EQ(digest_hex(extension, data, {a, b}), expected) << n << " bytes split at " << a << ", " << b;
-        EXPECT_EQ(digest_hex(&sha256_compress_portable, data, {a, b}), expected) << n << " bytes split";
+        EXPECT_EQ(digest_hex(*extension, data), expected) << n << " bytes";
+        EXPECT_EQ(digest_hex(*extension, data, {a, b}), expected) << n << " bytes split at " << a << ", " << b;
+        EXPECT_EQ(digest_hex(SHA256_PORTABLE, data, {a, b}), expected) << n << " bytes split";
     }
-    // The bare compression from arbitrary states, over several blocks at once.
-    for (int trial = 0; trial < 64; ++trial) {
+    // The bare compressions from arbitrary states, over several blocks at
+    // once, and two lanes at once.
+    auto random_state = [&] {
         Sha256State state;
         for (auto& w : state) w = static_cast<std::uint32_t>(rng());
+        return state;
+    };
+    for (int trial = 0; trial < 64; ++trial) {
+        const Sha256State state = random_state();
         const std::size_t blocks = 1 + trial % 4;
         const Bytes data = random_bytes(blocks * SHA256_BLOCK_BYTES);
         Sha256State portable = state, fast = state;
-        sha256_compress_portable(portable, data.data(), blocks);
-        extension(fast, data.data(), blocks);
+        SHA256_PORTABLE.compress(portable, data.data(), blocks);
+        extension->compress(fast, data.data(), blocks);
         EXPECT_EQ(fast, portable) << blocks << " blocks";
+
+        const Sha256State other = random_state();
+        const Bytes other_data = random_bytes(SHA256_BLOCK_BYTES);
+        Sha256State a = state, b = other, one = state, two = other;
+        extension->compress_pair(a, data.data(), b, other_data.data());
+        SHA256_PORTABLE.compress(one, data.data(), 1);
+        SHA256_PORTABLE.compress(two, other_data.data(), 1);
+        EXPECT_EQ(a, one);
+        EXPECT_EQ(b, two);
     }
 }
 
+TEST(Sha256, PortablePairIsTwoCompressions) {
+    auto& rng = testing::rng();
+    Sha256State a, b;
+    for (auto& w : a) w = static_cast<std::uint32_t>(rng());
+    for (auto& w : b) w = static_cast<std::uint32_t>(rng());
+    const Bytes block_a = random_bytes(SHA256_BLOCK_BYTES), block_b = random_bytes(SHA256_BLOCK_BYTES);
+    Sha256State one = a, two = b;
+    SHA256_PORTABLE.compress_pair(a, block_a.data(), b, block_b.data());
+    SHA256_PORTABLE.compress(one, block_a.data(), 1);
+    SHA256_PORTABLE.compress(two, block_b.data(), 1);
+    EXPECT_EQ(a, one);
+    EXPECT_EQ(b, two);
+}
+
 TEST(Sha256, DispatchFollowsTheProcessChoice) {
-    const Sha256Compress chosen = sha256_compress();
-    if (cpu::dispatch().sha_extensions) {
-        EXPECT_EQ(chosen, sha256_compress_extension());
-    } else {
-        EXPECT_EQ(chosen, &sha256_compress_portable);
-    }
-    EXPECT_EQ(sha256_compress(), chosen);
+    const Sha256Form& chosen = sha256_form();
+    EXPECT_EQ(&chosen, cpu::dispatch().sha_extensions ? sha256_extension_form() : &SHA256_PORTABLE);
+    EXPECT_EQ(&sha256_form(), &chosen);
 }
 
 }  // namespace
