@@ -1,6 +1,8 @@
 #include "eddsa/nonce.h"
 
 #include <array>
+#include <bit>
+#include <cstring>
 
 #include "common/secret.h"
 #include "hashes/sha256.h"
@@ -13,6 +15,17 @@ using Block = hashes::Sha256Digest;
 
 // candidate < l from the borrow of candidate − l, computed through all four
 // limbs: no branch depends on the candidate's value.
+// T read as a big-endian integer; word loads, as it is read once per candidate.
+field::Repr repr_from_be(const Block& t) {
+    field::Repr r;
+    for (std::size_t i = 0; i < r.size(); ++i) {
+        std::uint64_t limb;
+        std::memcpy(&limb, t.data() + 8 * (r.size() - 1 - i), sizeof limb);
+        r[i] = std::endian::native == std::endian::little ? __builtin_bswap64(limb) : limb;
+    }
+    return r;
+}
+
 bool below_order_ct(const field::Repr& candidate) {
     const field::Repr l = field::fs_char();
     std::uint64_t borrow = 0;
@@ -47,7 +60,7 @@ field::Fs deterministic_seed(const field::Fs& sk, std::span<const std::uint8_t> 
         // instruction forms the pair costs little more than T alone.
         const hashes::HmacSha256Key key(*k);
         key.mac_pair({*v}, *t, {*v, *v, ZERO}, *k);
-        *candidate = field::repr_from_bytes_be(*t);
+        *candidate = repr_from_be(*t);
         if (below_order_ct(*candidate)) return field::Fs::from_raw(*candidate);
     }
 }
