@@ -6,8 +6,9 @@
 #if defined(__aarch64__) && defined(LUMORA_SHA256_EXTENSION)
 #include <arm_neon.h>
 
-// GCC's arm_neon.h offers the SHA-256 intrinsics under "+crypto" only; the
-// function uses none of the AES instructions that this also enables.
+// GCC's arm_neon.h offers the SHA-256 intrinsics under "+crypto" only; these
+// functions use none of the AES instructions that this also enables. Clang
+// gets here only when the whole file is built for SHA-256 (sha256_forms.h).
 #if defined(__clang__)
 #define LUMORA_TARGET_SHA2
 #else
@@ -35,7 +36,8 @@ LUMORA_TARGET_SHA2 inline void compress_lanes(uint32x4_t (&abcd)[N], uint32x4_t 
         const uint32x4_t k = vld1q_u32(&SHA256_K[4 * g]);
         for (int lane = 0; lane < N; ++lane) {
             uint32x4_t* x = w[lane];
-            if (g >= 4) x[g & 3] = vsha256su1q_u32(vsha256su0q_u32(x[g & 3], x[(g + 1) & 3]), x[(g + 2) & 3], x[(g + 3) & 3]);
+            if (g >= 4)
+                x[g & 3] = vsha256su1q_u32(vsha256su0q_u32(x[g & 3], x[(g + 1) & 3]), x[(g + 2) & 3], x[(g + 3) & 3]);
             const uint32x4_t wk = vaddq_u32(x[g & 3], k);
             const uint32x4_t abcd_before = abcd[lane];
             abcd[lane] = vsha256hq_u32(abcd[lane], efgh[lane], wk);
