@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-#include "curve/blake2s.h"
+#include "hashes/blake2s.h"
 #include "poseidon/sponge.h"
 
 namespace {
@@ -30,7 +30,7 @@ void BM_Blake2sPersonalised(benchmark::State& st) {
     std::uint8_t i = 0;
     for (auto _ : st) {
         tag[0] = i++;
-        auto h = lumora::curve::Blake2s::with_params(32, {}, {}, persona);
+        auto h = lumora::hashes::Blake2s::with_params(32, {}, {}, persona);
         h.update(tag);
         benchmark::DoNotOptimize(h.finalize_with_flag(0));
     }

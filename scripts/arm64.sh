@@ -7,12 +7,12 @@ set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"
-if ! dpkg -s g++-aarch64-linux-gnu qemu-user libssl-dev:arm64 libgtest-dev:arm64 >/dev/null 2>&1; then
+if ! dpkg -s g++-aarch64-linux-gnu qemu-user libgtest-dev:arm64 >/dev/null 2>&1; then
   echo "== installing the arm64 cross toolchain, libraries and qemu-user"
   $SUDO dpkg --add-architecture arm64
   $SUDO apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq g++-aarch64-linux-gnu qemu-user \
-    libssl-dev:arm64 libgtest-dev:arm64 >/dev/null
+    libgtest-dev:arm64 >/dev/null
 fi
 
 BUILD=build/arm64

@@ -5,7 +5,7 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$ROOT"
 
-DEBIAN_PACKAGES=(g++ cmake make libssl-dev libgtest-dev libbenchmark-dev python3-venv)
+DEBIAN_PACKAGES=(g++ cmake make libgtest-dev libbenchmark-dev python3-venv)
 missing=()
 for p in "${DEBIAN_PACKAGES[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

@@ -2,9 +2,12 @@
 
 #include <vector>
 
-#include "curve/blake2s.h"
+#include "hashes/blake2s.h"
 
 namespace lumora::curve {
+
+using hashes::Blake2s;
+using hashes::Blake2sDigest;
 
 namespace {
 

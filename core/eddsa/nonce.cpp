@@ -1,90 +1,61 @@
 #include "eddsa/nonce.h"
 
-// HMAC_CTX is the library's HMAC itself; the EVP_MAC interface in front of it
-// costs a provider dispatch per call and, per derivation, a fetch that is
-// dearer than the fetch of the digest alone. Together about a sixth of the
-// derivation. OpenSSL 3 marks the interface deprecated, not removed.
-#define OPENSSL_SUPPRESS_DEPRECATED
-#include <openssl/evp.h>
-#include <openssl/hmac.h>
-
 #include <array>
+#include <bit>
 #include <cstring>
-#include <initializer_list>
+
+#include "common/ct.h"
+#include "common/secret.h"
+#include "hashes/sha256.h"
 
 namespace lumora::eddsa {
 
 namespace {
 
-using Block = std::array<std::uint8_t, 32>;
+using Block = hashes::Sha256Digest;
 
-// One HMAC-SHA256 context for the whole derivation: re-keying it costs two
-// compression rounds, setting one up costs far more. The library allocates
-// the context and the digest's state copies on the heap; nothing here can
-// spare it that.
-class Hmac {
-public:
-    Hmac() {
-        md_ = EVP_MD_fetch(nullptr, "SHA256", nullptr);
-        ctx_ = HMAC_CTX_new();
-        if (md_ == nullptr || ctx_ == nullptr) abort_with("HMAC-SHA256 is not available from the crypto library");
+// T read as a big-endian integer; word loads, as it is read once per candidate.
+field::Repr repr_from_be(const Block& t) {
+    field::Repr r;
+    for (std::size_t i = 0; i < r.size(); ++i) {
+        std::uint64_t limb;
+        std::memcpy(&limb, t.data() + 8 * (r.size() - 1 - i), sizeof limb);
+        r[i] = std::endian::native == std::endian::little ? __builtin_bswap64(limb) : limb;
     }
-    Hmac(const Hmac&) = delete;
-    Hmac& operator=(const Hmac&) = delete;
-    ~Hmac() {
-        HMAC_CTX_free(ctx_);
-        EVP_MD_free(md_);
-    }
-
-    // HMAC(key, parts[0] ‖ parts[1] ‖ …); a null key reuses the previous
-    // key's prepared pads, which saves two compression rounds.
-    Block compute(const Block* key, std::initializer_list<std::span<const std::uint8_t>> parts) {
-        if (HMAC_Init_ex(ctx_, key ? key->data() : nullptr, key ? static_cast<int>(key->size()) : 0, md_, nullptr) !=
-            1)
-            abort_with("HMAC-SHA256 initialisation failed");
-        for (auto part : parts)
-            if (HMAC_Update(ctx_, part.data(), part.size()) != 1) abort_with("HMAC-SHA256 update failed");
-        Block out{};
-        unsigned len = 0;
-        if (HMAC_Final(ctx_, out.data(), &len) != 1 || len != out.size())
-            abort_with("HMAC-SHA256 finalisation failed");
-        return out;
-    }
-
-    // SHA-256 of `data`, with the digest this context already fetched.
-    Block digest(std::span<const std::uint8_t> data) {
-        Block out{};
-        if (EVP_Digest(data.data(), data.size(), out.data(), nullptr, md_, nullptr) != 1)
-            abort_with("SHA-256 failed");
-        return out;
-    }
-
-private:
-    EVP_MD* md_ = nullptr;
-    HMAC_CTX* ctx_ = nullptr;
-};
+    return r;
+}
 
 }  // namespace
 
 field::Fs deterministic_seed(const field::Fs& sk, std::span<const std::uint8_t> message) {
-    Hmac hmac;
-    const Block h1 = hmac.digest(message);
-    const Block x = field::repr_to_bytes_be(sk.into_repr());
-
     static constexpr std::uint8_t ZERO[1] = {0x00};
     static constexpr std::uint8_t ONE[1] = {0x01};
-    Block v;
-    v.fill(0x01);
-    Block k{};
-    k = hmac.compute(&k, {v, ZERO, x, h1});
-    v = hmac.compute(&k, {v});
-    k = hmac.compute(&k, {v, ONE, x, h1});
-    v = hmac.compute(&k, {v});
+
+    // The message is public; everything derived from the key is wiped.
+    const Block h1 = hashes::sha256(message);
+    Secret<field::Repr> sk_repr(sk.into_repr());
+    Secret<Block> x(field::repr_to_bytes_be(*sk_repr));
+    Secret<Block> v, k;  // K starts as 32 zero bytes
+    v->fill(0x01);
+
+    hashes::HmacSha256Key(*k).mac({*v, ZERO, *x, h1}, *k);
+    hashes::HmacSha256Key(*k).mac(*v, *v);
+    hashes::HmacSha256Key(*k).mac({*v, ONE, *x, h1}, *k);
+    hashes::HmacSha256Key(*k).mac(*v, *v);
+
+    Secret<Block> t;
+    Secret<field::Repr> candidate;
     for (;;) {
-        const Block t = hmac.compute(&k, {v});
-        const field::Repr candidate = field::repr_from_bytes_be(t);
-        if (field::Fs::is_below_modulus(candidate)) return field::Fs::from_raw(candidate);
-        k = hmac.compute(nullptr, {v, v, ZERO});  // still keyed with this pass's K
+        // One prepared key serves the candidate T and the K of a retry
+        // (V ‖ V ‖ 0x00 under this pass's K; V unchanged). The two MACs run
+        // side by side, the retry's K even when T is accepted: on the
+        // instruction forms the pair costs little more than T alone.
+        const hashes::HmacSha256Key key(*k);
+        key.mac_pair({*v}, *t, {*v, *v, ZERO}, *k);
+        *candidate = repr_from_be(*t);
+        bool accepted = field::Fs::is_below_modulus(*candidate);  // a full borrow chain
+        LUMORA_DECLASSIFY(&accepted, sizeof accepted);  // public: the accept/retry decision
+        if (accepted) return field::Fs::from_raw(*candidate);
     }
 }
 

@@ -1,13 +1,12 @@
 #include "sdk/keys.h"
 
-#include <openssl/sha.h>
-
 #include <array>
 
 #include "common/ct.h"
 #include "common/secret.h"
 #include "curve/alt_jubjub.h"
 #include "eddsa/eddsa.h"
+#include "hashes/sha256.h"
 
 namespace lumora::sdk {
 
@@ -118,11 +117,11 @@ Result<Secret<Fs>> private_key_from_string(std::string_view text) {
 
 Result<std::string> private_key_from_seed(std::string_view seed) {
     if (seed.size() < 32) return Error{"seed is too short", {}};
-    Secret<std::array<std::uint8_t, SHA256_DIGEST_LENGTH>> h;
-    SHA256(reinterpret_cast<const unsigned char*>(seed.data()), seed.size(), h->data());
+    Secret<hashes::Sha256Digest> h;
+    hashes::sha256({reinterpret_cast<const std::uint8_t*>(seed.data()), seed.size()}, *h);
     // SHA-256(seed) itself is never a candidate.
     for (;;) {
-        SHA256(h->data(), h->size(), h->data());
+        hashes::sha256(*h, *h);
         const Secret<field::Repr> candidate(field::repr_from_bytes_be(*h));
         bool accepted = Fs::is_below_modulus(*candidate);
         // Public: how many candidates were refused says nothing of the one

@@ -1,4 +1,4 @@
-#include "curve/blake2s.h"
+#include "hashes/blake2s.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 
 #include "common/error.h"
 
-namespace lumora::curve {
+namespace lumora::hashes {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -171,4 +171,4 @@ TEST(Blake2s, ParameterBoundsAbort) {
 }
 
 }  // namespace
-}  // namespace lumora::curve
+}  // namespace lumora::hashes

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <span>
 
-namespace lumora::curve {
+namespace lumora::hashes {
 
 // A digest of 1 to 32 bytes; bytes past `length` are zero.
 struct Blake2sDigest {
@@ -56,4 +56,4 @@ private:
     std::size_t digest_length_ = 0;
 };
 
-}  // namespace lumora::curve
+}  // namespace lumora::hashes

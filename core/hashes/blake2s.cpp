@@ -1,4 +1,4 @@
-#include "curve/blake2s.h"
+#include "hashes/blake2s.h"
 
 #include <algorithm>
 #include <cstring>
@@ -6,7 +6,7 @@
 
 #include "common/error.h"
 
-namespace lumora::curve {
+namespace lumora::hashes {
 
 namespace {
 
@@ -132,4 +132,4 @@ void Blake2s::compress(const std::uint8_t* block, std::uint32_t f0, std::uint32_
     for (int i = 0; i < 8; ++i) h_[i] ^= v[i] ^ v[i + 8];
 }
 
-}  // namespace lumora::curve
+}  // namespace lumora::hashes

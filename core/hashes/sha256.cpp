@@ -1,0 +1,327 @@
+#include "hashes/sha256.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+#include "common/cpu.h"
+#include "common/error.h"
+#include "common/secret.h"
+#include "hashes/sha256_forms.h"
+
+namespace lumora::hashes {
+
+namespace {
+
+// The standard's limit of 2^64 − 1 bits, in whole bytes.
+constexpr std::uint64_t MAX_INPUT_BYTES = (std::uint64_t{1} << 61) - 1;
+
+constexpr std::uint32_t rotr(std::uint32_t x, unsigned n) { return (x >> n) | (x << (32 - n)); }
+
+std::uint32_t load_be32(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
+           static_cast<std::uint32_t>(p[2]) << 8 | static_cast<std::uint32_t>(p[3]);
+}
+
+// One word-sized store rather than four byte stores: a compression that
+// loads the block right after it waits for every store it cannot forward.
+void store_be32(std::uint8_t* p, std::uint32_t v) {
+    if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap32(v);
+    std::memcpy(p, &v, sizeof v);
+}
+
+void store_be64(std::uint8_t* p, std::uint64_t v) {
+    store_be32(p, static_cast<std::uint32_t>(v >> 32));
+    store_be32(p + 4, static_cast<std::uint32_t>(v));
+}
+
+void store_digest(const Sha256State& state, Sha256Digest& out) {
+    for (std::size_t i = 0; i < state.size(); ++i) store_be32(out.data() + 4 * i, state[i]);
+}
+
+using Block = std::array<std::uint8_t, SHA256_BLOCK_BYTES>;
+
+// The outer hash's only block after the pad: the inner digest, the padding,
+// and the length of pad block plus digest (96 bytes = 768 bits).
+void pad_outer_block(Block& block) {
+    block[SHA256_DIGEST_BYTES] = 0x80;
+    std::fill(block.begin() + SHA256_DIGEST_BYTES + 1, block.end() - 8, 0);
+    store_be64(block.data() + SHA256_BLOCK_BYTES - 8, (SHA256_BLOCK_BYTES + SHA256_DIGEST_BYTES) * 8);
+}
+
+void outer_block(const Sha256State& inner, Block& block) {
+    for (std::size_t i = 0; i < inner.size(); ++i) store_be32(block.data() + 4 * i, inner[i]);
+    pad_outer_block(block);
+}
+
+void outer_block(const Sha256Digest& inner, Block& block) {
+    std::memcpy(block.data(), inner.data(), inner.size());
+    pad_outer_block(block);
+}
+
+// The padded blocks of a message given in parts, which follows `prefix`
+// bytes (a whole number of blocks) already compressed.
+class PaddedBlocks {
+public:
+    PaddedBlocks(std::initializer_list<std::span<const std::uint8_t>> parts, std::uint64_t prefix)
+        : part_(parts.begin()), end_(parts.end()), bits_(prefix * 8) {
+        for (auto part : parts) bits_ += std::uint64_t{part.size()} * 8;
+    }
+
+    // Writes the next block; false when there is none left.
+    bool next(Block& block) {
+        if (done_) return false;
+        std::size_t n = 0;
+        while (n < block.size() && part_ != end_) {
+            const std::size_t take = std::min(block.size() - n, part_->size() - offset_);
+            if (take > 0) std::memcpy(block.data() + n, part_->data() + offset_, take);
+            n += take;
+            offset_ += take;
+            if (offset_ == part_->size()) {
+                ++part_;
+                offset_ = 0;
+            }
+        }
+        if (n == block.size()) return true;
+        if (!marked_) {
+            block[n++] = 0x80;
+            marked_ = true;
+        }
+        if (n > block.size() - 8) {  // the length goes into one more block
+            std::fill(block.begin() + n, block.end(), 0);
+            return true;
+        }
+        std::fill(block.begin() + n, block.end() - 8, 0);
+        store_be64(block.data() + block.size() - 8, bits_);
+        done_ = true;
+        return true;
+    }
+
+private:
+    const std::span<const std::uint8_t>* part_;
+    const std::span<const std::uint8_t>* end_;
+    std::size_t offset_ = 0;
+    std::uint64_t bits_;
+    bool marked_ = false;  // the 0x80 after the message is written
+    bool done_ = false;
+};
+
+void compress_portable(Sha256State& state, const std::uint8_t* blocks, std::size_t count) {
+    using detail::SHA256_K;
+    std::uint32_t w[64];
+    for (; count > 0; --count, blocks += SHA256_BLOCK_BYTES) {
+        for (int t = 0; t < 16; ++t) w[t] = load_be32(blocks + 4 * t);
+        for (int t = 16; t < 64; ++t) {
+            const std::uint32_t s0 = rotr(w[t - 15], 7) ^ rotr(w[t - 15], 18) ^ (w[t - 15] >> 3);
+            const std::uint32_t s1 = rotr(w[t - 2], 17) ^ rotr(w[t - 2], 19) ^ (w[t - 2] >> 10);
+            w[t] = w[t - 16] + s0 + w[t - 7] + s1;
+        }
+        std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
+        std::uint32_t e = state[4], f = state[5], g = state[6], h = state[7];
+        for (int t = 0; t < 64; ++t) {
+            const std::uint32_t t1 =
+                h + (rotr(e, 6) ^ rotr(e, 11) ^ rotr(e, 25)) + ((e & f) ^ (~e & g)) + SHA256_K[t] + w[t];
+            const std::uint32_t t2 = (rotr(a, 2) ^ rotr(a, 13) ^ rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
+            h = g;
+            g = f;
+            f = e;
+            e = d + t1;
+            d = c;
+            c = b;
+            b = a;
+            a = t1 + t2;
+        }
+        state[0] += a;
+        state[1] += b;
+        state[2] += c;
+        state[3] += d;
+        state[4] += e;
+        state[5] += f;
+        state[6] += g;
+        state[7] += h;
+    }
+    // The schedule is derived from the message, which may be key material.
+    wipe(w);
+}
+
+void compress_pair_portable(Sha256State& a, const std::uint8_t* block_a, Sha256State& b,
+                            const std::uint8_t* block_b) {
+    compress_portable(a, block_a, 1);
+    compress_portable(b, block_b, 1);
+}
+
+}  // namespace
+
+const Sha256Form SHA256_PORTABLE = {"portable", &compress_portable, &compress_pair_portable};
+
+const Sha256Form* sha256_extension_form() {
+#if defined(__x86_64__)
+    static constexpr Sha256Form SHANI = {"SHA-NI", &detail::sha256_compress_shani, &detail::sha256_compress_pair_shani};
+    return &SHANI;
+#elif defined(LUMORA_SHA256_EXTENSION)
+    static constexpr Sha256Form ARMV8 = {"Armv8 SHA-256", &detail::sha256_compress_armv8,
+                                         &detail::sha256_compress_pair_armv8};
+    return &ARMV8;
+#else
+    return nullptr;
+#endif
+}
+
+const Sha256Form& sha256_form() {
+    static const Sha256Form* const chosen = [] {
+        const Sha256Form* extension = sha256_extension_form();
+        return cpu::dispatch().sha_extensions && extension != nullptr ? extension : &SHA256_PORTABLE;
+    }();
+    return *chosen;
+}
+
+void Sha256::clear() noexcept {
+    wipe(state_);
+    wipe(buffer_);
+    state_ = SHA256_IV;
+    length_ = 0;
+}
+
+void Sha256::update(std::span<const std::uint8_t> data) {
+    if (data.empty()) return;
+    if (data.size() > MAX_INPUT_BYTES - length_) abort_with("SHA-256 input longer than 2^64 - 1 bits");
+    const std::uint8_t* p = data.data();
+    std::size_t n = data.size();
+    const std::size_t used = length_ % SHA256_BLOCK_BYTES;
+    length_ += n;
+    if (used != 0) {
+        const std::size_t take = std::min(n, SHA256_BLOCK_BYTES - used);
+        std::memcpy(buffer_.data() + used, p, take);
+        p += take;
+        n -= take;
+        if (used + take < SHA256_BLOCK_BYTES) return;
+        form_->compress(state_, buffer_.data(), 1);
+    }
+    if (const std::size_t whole = n / SHA256_BLOCK_BYTES; whole > 0) {
+        form_->compress(state_, p, whole);
+        p += whole * SHA256_BLOCK_BYTES;
+        n -= whole * SHA256_BLOCK_BYTES;
+    }
+    if (n > 0) std::memcpy(buffer_.data(), p, n);
+}
+
+void Sha256::finalize(Sha256Digest& out) {
+    std::size_t used = length_ % SHA256_BLOCK_BYTES;
+    buffer_[used++] = 0x80;
+    if (used > SHA256_BLOCK_BYTES - 8) {
+        std::fill(buffer_.begin() + used, buffer_.end(), 0);
+        form_->compress(state_, buffer_.data(), 1);
+        used = 0;
+    }
+    std::fill(buffer_.begin() + used, buffer_.end() - 8, 0);
+    store_be64(buffer_.data() + SHA256_BLOCK_BYTES - 8, length_ * 8);
+    form_->compress(state_, buffer_.data(), 1);
+    store_digest(state_, out);
+    clear();
+}
+
+void sha256(std::span<const std::uint8_t> data, Sha256Digest& out) {
+    Sha256 h;
+    h.update(data);
+    h.finalize(out);
+}
+
+Sha256Digest sha256(std::span<const std::uint8_t> data) {
+    Sha256Digest out;
+    sha256(data, out);
+    return out;
+}
+
+HmacSha256Key::HmacSha256Key(std::span<const std::uint8_t> key, const Sha256Form& form)
+    : inner_(SHA256_IV), outer_(SHA256_IV), form_(&form) {
+    Secret<std::array<Block, 2>> pads;
+    auto& [ipad, opad] = *pads;
+    if (key.size() > SHA256_BLOCK_BYTES) {
+        Secret<Sha256Digest> hashed;
+        Sha256 h(form);
+        h.update(key);
+        h.finalize(*hashed);
+        std::memcpy(ipad.data(), hashed->data(), hashed->size());
+    } else if (!key.empty()) {
+        std::memcpy(ipad.data(), key.data(), key.size());
+    }
+    for (std::size_t i = 0; i < ipad.size(); ++i) {
+        opad[i] = ipad[i] ^ 0x5c;
+        ipad[i] ^= 0x36;
+    }
+    form_->compress_pair(inner_, ipad.data(), outer_, opad.data());
+}
+
+HmacSha256Key::~HmacSha256Key() {
+    wipe(inner_);
+    wipe(outer_);
+}
+
+void HmacSha256Key::mac(std::initializer_list<std::span<const std::uint8_t>> parts, Sha256Digest& out) const {
+    Secret<Sha256State> inner(inner_), outer(outer_);
+    Secret<Block> block;
+    PaddedBlocks blocks(parts, SHA256_BLOCK_BYTES);
+    while (blocks.next(*block)) form_->compress(*inner, block->data(), 1);
+    outer_block(*inner, *block);
+    form_->compress(*outer, block->data(), 1);
+    store_digest(*outer, out);
+}
+
+void HmacSha256Key::mac_pair(std::initializer_list<std::span<const std::uint8_t>> parts_a, Sha256Digest& out_a,
+                             std::initializer_list<std::span<const std::uint8_t>> parts_b,
+                             Sha256Digest& out_b) const {
+    Secret<std::array<Sha256State, 2>> inner(std::array{inner_, inner_}), outer(std::array{outer_, outer_});
+    Secret<std::array<Block, 2>> block;
+    auto& [ia, ib] = *inner;
+    auto& [oa, ob] = *outer;
+    auto& [ba, bb] = *block;
+    PaddedBlocks blocks_a(parts_a, SHA256_BLOCK_BYTES), blocks_b(parts_b, SHA256_BLOCK_BYTES);
+    bool more_a = blocks_a.next(ba), more_b = blocks_b.next(bb);
+    while (more_a || more_b) {
+        if (more_a && more_b) {
+            form_->compress_pair(ia, ba.data(), ib, bb.data());
+        } else if (more_a) {
+            form_->compress(ia, ba.data(), 1);
+        } else {
+            form_->compress(ib, bb.data(), 1);
+        }
+        if (more_a) more_a = blocks_a.next(ba);
+        if (more_b) more_b = blocks_b.next(bb);
+    }
+    outer_block(ia, ba);
+    outer_block(ib, bb);
+    form_->compress_pair(oa, ba.data(), ob, bb.data());
+    store_digest(oa, out_a);
+    store_digest(ob, out_b);
+}
+
+HmacSha256::HmacSha256(const HmacSha256Key& key)
+    : inner_(*key.form_, key.inner_, SHA256_BLOCK_BYTES), inner_start_(key.inner_), outer_(key.outer_) {}
+
+HmacSha256::~HmacSha256() {
+    wipe(inner_start_);
+    wipe(outer_);
+}
+
+void HmacSha256::finalize(Sha256Digest& out) {
+    Secret<Sha256Digest> inner_digest;
+    inner_.finalize(*inner_digest);
+    Secret<Sha256State> outer(outer_);
+    Secret<Block> block;
+    outer_block(*inner_digest, *block);
+    inner_.form_->compress(*outer, block->data(), 1);
+    store_digest(*outer, out);
+    inner_ = Sha256(*inner_.form_, inner_start_, SHA256_BLOCK_BYTES);
+}
+
+void hmac_sha256(std::span<const std::uint8_t> key, std::span<const std::uint8_t> data, Sha256Digest& out) {
+    HmacSha256Key(key).mac(data, out);
+}
+
+Sha256Digest hmac_sha256(std::span<const std::uint8_t> key, std::span<const std::uint8_t> data) {
+    Sha256Digest out;
+    hmac_sha256(key, data, out);
+    return out;
+}
+
+}  // namespace lumora::hashes
