@@ -65,12 +65,6 @@ constexpr Limbs pow2_exponent(unsigned k) {
 // Its 2^(S−1)-th power is −1 (order exactly 2^S).
 static_assert(derive::mont_pow(ROOT_OF_UNITY, pow2_exponent(S - 1), MODULUS) == derive::sub(MODULUS, FrParams::R));
 
-// The values pasted before they were derived.
-static_assert(S == 28);
-static_assert(LEGENDRE_EXPONENT == Repr{0xa1f0fac9f8000000, 0x9419f4243cdcb848, 0xdc2822db40c0ac2e, 0x183227397098d014});
-static_assert(T_MINUS_1_OVER_2 == Repr{0xcdcb848a1f0fac9f, 0x0c0ac2e9419f4243, 0x098d014dc2822db4, 0x0000000183227397});
-static_assert(ROOT_OF_UNITY == Limbs{0x9632c7c5b639feb8, 0x985ce3400d0ff299, 0xb2dd880001b0ecd8, 0x1d69070d6d98ce29});
-
 }  // namespace
 
 Legendre legendre(const Fr& a) {

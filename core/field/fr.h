@@ -20,14 +20,6 @@ struct FrParams {
     static constexpr Limbs MODULUS_MINUS_2 = derive::minus(MODULUS, 2);  // the inversion exponent
 };
 
-// The values pasted before they were derived.
-static_assert(FrParams::R == Limbs{0xac96341c4ffffffb, 0x36fc76959f60cd29, 0x666ea36f7879462e, 0x0e0a77c19a07df2f});
-static_assert(FrParams::R2 == Limbs{0x1bb8e645ae216da7, 0x53fe3ab1e35c59e3, 0x8c49833d53bb8085, 0x0216d0b17f4e44a5});
-static_assert(FrParams::R3 == Limbs{0x5e94d8e1b4bf0040, 0x2a489cbe1cfbb6b8, 0x893cc664a19fcfed, 0x0cf8594b7fcc657c});
-static_assert(FrParams::INV == 0xc2e1f593efffffff);
-static_assert(FrParams::MODULUS_MINUS_2 ==
-              Limbs{0x43e1f593efffffff, 0x2833e84879b97091, 0xb85045b68181585d, 0x30644e72e131a029});
-
 using Fr = Element<FrParams>;
 
 enum class Legendre { Zero, QuadraticResidue, QuadraticNonResidue };

@@ -23,14 +23,6 @@ struct FsParams {
     static_assert(MODULUS[3] >> 60 == 0);
 };
 
-// The values pasted before they were derived.
-static_assert(FsParams::R == Limbs{0x073315dea08f9c76, 0xe7acffc6a098f24b, 0xf85a9201d818f015, 0x01f16424e1bb7724});
-static_assert(FsParams::R2 == Limbs{0x35e44abee7ecb21e, 0x74646cacf5f84ec4, 0xe472df203faa158f, 0x0445b524f1ba50a8});
-static_assert(FsParams::R3 == Limbs{0x30886e7b42917c21, 0x98dae87b55d7cd2a, 0xeefe3d08cc608b7b, 0x02b4dbffb2bc97aa});
-static_assert(FsParams::INV == 0x532ce5aebc48f5ef);
-static_assert(FsParams::MODULUS_MINUS_2 ==
-              Limbs{0x677297dc392126ef, 0xab3eedb83920ee0a, 0x370a08b6d0302b0b, 0x060c89ce5c263405});
-
 using Fs = Element<FsParams>;
 
 // The subgroup order l, the scalar of the order checks.
