@@ -327,17 +327,27 @@ public:
         return from_mont(u == one_int ? b : c);
     }
 
-    // Constant-time a^(p−2): 256 squarings, 256 multiplications, branch-free
-    // selects. The flag is 0 (and the value zero) for zero.
+    // a^(p−2), with a fixed 4-bit window over the exponent. The exponent is
+    // public, so the sequence of squarings, multiplications and table reads
+    // is the same for every a: the inverse of a value derived from a secret
+    // leaks nothing through timing. The flag, computed without branching, is
+    // 0 (and the value zero) for zero.
     std::pair<Element, u64> invert_ct() const {
+        constexpr Repr e = P::MODULUS_MINUS_2;
+        std::array<Element, 16> powers;
+        powers[0] = one();
+        for (std::size_t i = 1; i < 16; ++i) powers[i] = powers[i - 1] * *this;
         Element acc = one();
-        for (int i = 255; i >= 0; --i) {
-            acc = acc.square();
-            const Element with = acc * *this;
-            acc = select_ct(acc, with, (P::MODULUS_MINUS_2[i / 64] >> (i % 64)) & 1);
+        bool started = false;
+        for (std::size_t i = 64; i-- > 0;) {
+            const std::size_t nibble = (e[i / 16] >> (4 * (i % 16))) & 0xf;
+            if (started) acc = acc.square().square().square().square();
+            if (nibble != 0) {
+                acc = started ? acc * powers[nibble] : powers[nibble];
+                started = true;
+            }
         }
-        const u64 nonzero = 1 ^ ct_eq(zero());
-        return {acc, nonzero};
+        return {acc, 1 ^ ct_eq(zero())};
     }
 
 private:

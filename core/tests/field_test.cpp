@@ -120,25 +120,33 @@ TEST(Fr, SumOfProductsReducesOnce) {
     }
 }
 
-TEST(Fr, Inversion) {
-    EXPECT_FALSE(Fr::zero().inverse());
-    const auto [z, z_ok] = Fr::zero().invert_ct();
-    EXPECT_EQ(z, Fr::zero());
+template <class F>
+void expect_inversions_agree() {
+    EXPECT_FALSE(F::zero().inverse());
+    const auto [z, z_ok] = F::zero().invert_ct();
+    EXPECT_EQ(z, F::zero());
     EXPECT_EQ(z_ok, 0u);
-    EXPECT_EQ(Fr::one().inverse(), Fr::one());
-    // Limbs exactly 1: the loop does not run.
-    const Fr tiny = Fr::from_mont({1, 0, 0, 0});
-    EXPECT_EQ(*tiny.inverse() * tiny, Fr::one());
-    for (int i = 0; i < 100; ++i) {
-        const Fr a = random_element<Fr>();
+    // Limbs exactly 1: the binary inversion's loop does not run.
+    const F tiny = F::from_mont({1, 0, 0, 0});
+    for (const F a : {F::one(), -F::one(), F::from_u64(2), tiny, -tiny}) {
         const auto inv = a.inverse();
         ASSERT_TRUE(inv);
-        EXPECT_EQ(*inv * a, Fr::one());
+        EXPECT_EQ(*inv * a, F::one());
+        EXPECT_EQ(a.invert_ct(), std::make_pair(*inv, u64{1}));
+    }
+    for (int i = 0; i < 100; ++i) {
+        const F a = random_element<F>();
+        const auto inv = a.inverse();
+        ASSERT_TRUE(inv);
+        EXPECT_EQ(*inv * a, F::one());
         const auto [inv2, ok] = a.invert_ct();
         EXPECT_EQ(ok, 1u);
         EXPECT_EQ(inv2, *inv);
     }
 }
+
+TEST(Fr, Inversion) { expect_inversions_agree<Fr>(); }
+TEST(Fs, Inversion) { expect_inversions_agree<Fs>(); }
 
 TEST(Fr, SquareRoots) {
     EXPECT_EQ(sqrt(Fr::zero()), Fr::zero());
