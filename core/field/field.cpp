@@ -115,15 +115,4 @@ std::optional<Fr> fr_from_str(std::string_view text) {
     return value;
 }
 
-Fs fs_to_uniform_32(std::span<const std::uint8_t, 32> bytes) {
-    const Repr r = repr_from_bytes_le(bytes);
-    const Fs one = Fs::one();
-    Fs acc = Fs::zero();
-    for (int i = 255; i >= 0; --i) {
-        acc = acc.dbl();
-        if ((r[i / 64] >> (i % 64)) & 1) acc += one;
-    }
-    return acc;
-}
-
 }  // namespace lumora::field

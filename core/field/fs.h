@@ -3,8 +3,6 @@
 // Private keys, nonces, signature scalars and challenges live here.
 #pragma once
 
-#include <span>
-
 #include "field/montgomery.h"
 
 namespace lumora::field {
@@ -27,8 +25,5 @@ using Fs = Element<FsParams>;
 
 // The subgroup order l, the scalar of the order checks.
 constexpr Repr fs_char() { return FsParams::MODULUS; }
-
-// The little-endian integer of exactly 32 bytes, reduced mod l.
-Fs fs_to_uniform_32(std::span<const std::uint8_t, 32> bytes);
 
 }  // namespace lumora::field
