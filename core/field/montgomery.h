@@ -19,6 +19,7 @@
 #include <utility>
 
 #include "common/error.h"
+#include "common/secret.h"
 #include "field/constants.h"
 #if defined(__x86_64__) && !defined(LUMORA_PORTABLE_FIELD)
 #include "field/montgomery_x86_64.h"
@@ -334,7 +335,9 @@ public:
     // 0 (and the value zero) for zero.
     std::pair<Element, u64> invert_ct() const {
         constexpr Repr e = P::MODULUS_MINUS_2;
-        std::array<Element, 16> powers;
+        // Powers of a value that may derive from a secret are wiped.
+        Secret<std::array<Element, 16>> table;
+        auto& powers = *table;
         powers[0] = one();
         for (std::size_t i = 1; i < 16; ++i) powers[i] = powers[i - 1] * *this;
         Element acc = one();
