@@ -153,30 +153,6 @@ std::array<std::int8_t, 257> recode_wnaf5(const Repr& scalar) {
     return naf;
 }
 
-// z⁻¹ = z^(p−2), with a fixed 4-bit window over the exponent. The exponent
-// is public, so the sequence of squarings, multiplications and table reads
-// is the same for every z: the inversion of a Z derived from a secret scalar
-// leaks nothing through timing. Zero maps to zero.
-Fr invert_ct(const Fr& z) {
-    constexpr Repr e = field::FrParams::MODULUS_MINUS_2;
-    // Powers of a Z that came from a secret multiplication are wiped.
-    Secret<std::array<Fr, 16>> table;
-    auto& powers = *table;
-    powers[0] = Fr::one();
-    for (std::size_t i = 1; i < 16; ++i) powers[i] = powers[i - 1] * z;
-    Fr acc = Fr::one();
-    bool started = false;
-    for (std::size_t i = 64; i-- > 0;) {
-        const std::size_t nibble = (e[i / 16] >> (4 * (i % 16))) & 0xf;
-        if (started) acc = acc.square().square().square().square();
-        if (nibble != 0) {
-            acc = started ? acc * powers[nibble] : powers[nibble];
-            started = true;
-        }
-    }
-    return acc;
-}
-
 }  // namespace
 
 Extended add(const Extended& p, const Extended& q, const JubjubParams& params) {
@@ -244,7 +220,7 @@ Extended mul_var(const Extended& p, const Repr& scalar, const JubjubParams& para
 }
 
 std::pair<Fr, Fr> to_xy_ct(const Extended& p) {
-    const Secret<Fr> zinv(invert_ct(p.z));  // of a Z that may come from a secret multiplication
+    const Secret<Fr> zinv(p.z.invert_ct().first);  // Z is never zero; it may come from a secret multiplication
     return {p.x * *zinv, p.y * *zinv};
 }
 

@@ -43,15 +43,27 @@ std::string not_in_field_debug(const Repr& r) { return "NotInField(\"" + repr_to
 
 namespace {
 
-// (r − 1)/2, and (t − 1)/2 for t = (r − 1)/2^28.
-constexpr Repr LEGENDRE_EXPONENT = {0xa1f0fac9f8000000, 0x9419f4243cdcb848, 0xdc2822db40c0ac2e,
-                                    0x183227397098d014};
-constexpr Repr T_MINUS_1_OVER_2 = {0xcdcb848a1f0fac9f, 0x0c0ac2e9419f4243, 0x098d014dc2822db4,
-                                   0x0000000183227397};
-constexpr unsigned S = 28;
-// 7^t, a primitive 2^28-th root of unity, in Montgomery form.
-constexpr Limbs ROOT_OF_UNITY = {0x9632c7c5b639feb8, 0x985ce3400d0ff299, 0xb2dd880001b0ecd8,
-                                 0x1d69070d6d98ce29};
+constexpr Limbs MODULUS = FrParams::MODULUS;
+// r − 1 = 2^S·t with t odd; the Legendre exponent (r − 1)/2 and (t − 1)/2.
+constexpr unsigned S = derive::two_adicity(MODULUS);
+constexpr Repr LEGENDRE_EXPONENT = derive::legendre_exponent(MODULUS);
+constexpr Repr T_MINUS_1_OVER_2 = derive::odd_part_minus_1_over_2(MODULUS);
+
+// 7, the field's conventional multiplicative generator. Tonelli–Shanks needs
+// only a non-residue g: then g^t has order exactly 2^S. The choice fixes the
+// root of unity, and with it which of the two square roots sqrt returns.
+constexpr u64 GENERATOR = 7;
+static_assert(derive::is_non_residue(GENERATOR, MODULUS));
+// g^t, a primitive 2^S-th root of unity, in Montgomery form.
+constexpr Limbs ROOT_OF_UNITY = derive::root_of_unity(GENERATOR, MODULUS);
+
+constexpr Limbs pow2_exponent(unsigned k) {
+    Limbs e{};
+    e[k / 64] = u64{1} << (k % 64);
+    return e;
+}
+// Its 2^(S−1)-th power is −1 (order exactly 2^S).
+static_assert(derive::mont_pow(ROOT_OF_UNITY, pow2_exponent(S - 1), MODULUS) == derive::sub(MODULUS, FrParams::R));
 
 }  // namespace
 
@@ -101,17 +113,6 @@ std::optional<Fr> fr_from_str(std::string_view text) {
         value = value * ten + Fr::from_u64(static_cast<u64>(ch - '0'));
     }
     return value;
-}
-
-Fs fs_to_uniform_32(std::span<const std::uint8_t, 32> bytes) {
-    const Repr r = repr_from_bytes_le(bytes);
-    const Fs one = Fs::one();
-    Fs acc = Fs::zero();
-    for (int i = 255; i >= 0; --i) {
-        acc = acc.dbl();
-        if ((r[i / 64] >> (i % 64)) & 1) acc += one;
-    }
-    return acc;
 }
 
 }  // namespace lumora::field

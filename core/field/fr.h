@@ -13,15 +13,11 @@ namespace lumora::field {
 struct FrParams {
     static constexpr Limbs MODULUS = {0x43e1f593f0000001, 0x2833e84879b97091, 0xb85045b68181585d,
                                       0x30644e72e131a029};
-    static constexpr Limbs R = {0xac96341c4ffffffb, 0x36fc76959f60cd29, 0x666ea36f7879462e,
-                                0x0e0a77c19a07df2f};  // 2^256 mod r
-    static constexpr Limbs R2 = {0x1bb8e645ae216da7, 0x53fe3ab1e35c59e3, 0x8c49833d53bb8085,
-                                 0x0216d0b17f4e44a5};  // 2^512 mod r
-    static constexpr Limbs R3 = {0x5e94d8e1b4bf0040, 0x2a489cbe1cfbb6b8, 0x893cc664a19fcfed,
-                                 0x0cf8594b7fcc657c};  // 2^768 mod r
-    static constexpr u64 INV = 0xc2e1f593efffffff;     // −r⁻¹ mod 2^64
-    static constexpr Limbs MODULUS_MINUS_2 = {0x43e1f593efffffff, 0x2833e84879b97091, 0xb85045b68181585d,
-                                              0x30644e72e131a029};
+    static constexpr Limbs R = derive::r_mod(MODULUS);    // 2^256 mod r, the Montgomery form of one
+    static constexpr Limbs R2 = derive::r2_mod(MODULUS);  // 2^512 mod r
+    static constexpr Limbs R3 = derive::r3_mod(MODULUS);  // 2^768 mod r
+    static constexpr u64 INV = derive::neg_inv64(MODULUS[0]);  // −r⁻¹ mod 2^64
+    static constexpr Limbs MODULUS_MINUS_2 = derive::minus(MODULUS, 2);  // the inversion exponent
 };
 
 using Fr = Element<FrParams>;

@@ -19,15 +19,14 @@
 #include <utility>
 
 #include "common/error.h"
+#include "common/secret.h"
+#include "field/constants.h"
 #if defined(__x86_64__) && !defined(LUMORA_PORTABLE_FIELD)
 #include "field/montgomery_x86_64.h"
 #endif
 
 namespace lumora::field {
 
-using u64 = std::uint64_t;
-using u128 = unsigned __int128;
-using Limbs = std::array<u64, 4>;
 using Repr = Limbs;  // canonical integer, least significant limb first
 
 // "0x" and limbs 3..0 as sixteen lowercase digits each.
@@ -198,11 +197,24 @@ Limbs mont_mul(const Limbs& a, const Limbs& b) { return mont_mul_portable<P>(a, 
 
 }  // namespace detail
 
-// P supplies: MODULUS, R (one), R2, R3, INV (−p⁻¹ mod 2^64), all as constexpr Limbs/u64.
+// P supplies: MODULUS, R (one), R2, R3, INV (−p⁻¹ mod 2^64), MODULUS_MINUS_2,
+// all as constexpr Limbs/u64 (derived from MODULUS with constants.h).
 template <class P>
 class Element {
-    // The reductions below leave carries room only for p < 2^255.
-    static_assert(P::MODULUS[3] >> 63 == 0);
+    // Montgomery reduction needs p odd; the multiplication kernels leave
+    // carries room only for p < 2^254.
+    static_assert(derive::is_odd(P::MODULUS));
+    static_assert(P::MODULUS[3] >> 62 == 0);
+    static_assert(static_cast<u64>(P::INV * P::MODULUS[0]) == ~u64{0});  // INV·p ≡ −1 mod 2^64
+    // R, R², R³ mod p, fully reduced (from_raw relies on R2 < p to stay below
+    // 2p), checked against Montgomery multiplication: R·R·R⁻¹ = R,
+    // R²·1·R⁻¹ = R, R²·R²·R⁻¹ = R³.
+    static_assert(!derive::geq(P::R, P::MODULUS) && !derive::geq(P::R2, P::MODULUS) &&
+                  !derive::geq(P::R3, P::MODULUS));
+    static_assert(derive::mont_mul(P::R, P::R, P::MODULUS) == P::R);
+    static_assert(derive::mont_mul(P::R2, derive::ONE, P::MODULUS) == P::R);
+    static_assert(derive::mont_mul(P::R2, P::R2, P::MODULUS) == P::R3);
+    static_assert(derive::add(P::MODULUS_MINUS_2, {2, 0, 0, 0}) == P::MODULUS);
 
 public:
     constexpr Element() = default;
@@ -323,17 +335,29 @@ public:
         return from_mont(u == one_int ? b : c);
     }
 
-    // Constant-time a^(p−2): 256 squarings, 256 multiplications, branch-free
-    // selects. The flag is 0 (and the value zero) for zero.
+    // a^(p−2), with a fixed 4-bit window over the exponent. The exponent is
+    // public, so the sequence of squarings, multiplications and table reads
+    // is the same for every a: the inverse of a value derived from a secret
+    // leaks nothing through timing. The flag, computed without branching, is
+    // 0 (and the value zero) for zero.
     std::pair<Element, u64> invert_ct() const {
+        constexpr Repr e = P::MODULUS_MINUS_2;
+        // Powers of a value that may derive from a secret are wiped.
+        Secret<std::array<Element, 16>> table;
+        auto& powers = *table;
+        powers[0] = one();
+        for (std::size_t i = 1; i < 16; ++i) powers[i] = powers[i - 1] * *this;
         Element acc = one();
-        for (int i = 255; i >= 0; --i) {
-            acc = acc.square();
-            const Element with = acc * *this;
-            acc = select_ct(acc, with, (P::MODULUS_MINUS_2[i / 64] >> (i % 64)) & 1);
+        bool started = false;
+        for (std::size_t i = 64; i-- > 0;) {
+            const std::size_t nibble = (e[i / 16] >> (4 * (i % 16))) & 0xf;
+            if (started) acc = acc.square().square().square().square();
+            if (nibble != 0) {
+                acc = started ? acc * powers[nibble] : powers[nibble];
+                started = true;
+            }
         }
-        const u64 nonzero = 1 ^ ct_eq(zero());
-        return {acc, nonzero};
+        return {acc, 1 ^ ct_eq(zero())};
     }
 
 private:

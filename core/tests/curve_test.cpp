@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "curve/alt_jubjub.h"
-#include "curve/montgomery.h"
 
 namespace lumora::curve {
 namespace {
@@ -229,36 +228,6 @@ TEST(ScalarMultiplication, OrdersAndCofactor) {
     // The point of order two stays out of the subgroup.
     EXPECT_NE(order_two().mul_var(field::fs_char(), params()), Point::zero());
     EXPECT_EQ(order_two().mul_by_cofactor(), Point::zero());
-}
-
-TEST(Montgomery, SpecialPoints) {
-    using montgomery::Point;
-    const Point inf = Point::zero();
-    EXPECT_TRUE(inf.is_infinity());
-    EXPECT_EQ(Point::from_edwards(edwards::Point<Unknown>::zero(), params()), inf);
-    const Point two = Point::from_edwards(order_two(), params());
-    EXPECT_FALSE(two.is_infinity());
-    EXPECT_EQ(two.u(), Fr::zero());
-    EXPECT_EQ(two.v(), Fr::zero());
-    EXPECT_EQ(two.dbl(params()), inf);
-    EXPECT_EQ(inf.dbl(params()), inf);
-    EXPECT_EQ(inf.add(inf, params()), inf);
-    EXPECT_EQ(inf.add(two, params()), two);
-    EXPECT_EQ(two.add(inf, params()), two);
-    EXPECT_EQ(two.add(two, params()), inf);
-}
-
-TEST(Montgomery, AgreesWithEdwardsArithmetic) {
-    using montgomery::Point;
-    for (int i = 0; i < 30; ++i) {
-        const auto a = random_point(), b = random_point();
-        const Point ma = Point::from_edwards(a, params()), mb = Point::from_edwards(b, params());
-        EXPECT_EQ(ma.v().square(), ma.u().square() * ma.u() + params().montgomery_a() * ma.u().square() + ma.u());
-        EXPECT_EQ(ma.add(mb, params()), Point::from_edwards(a.add(b, params()), params()));
-        EXPECT_EQ(ma.dbl(params()), Point::from_edwards(a.dbl(), params()));
-        EXPECT_EQ(ma.add(ma, params()), ma.dbl(params()));
-        EXPECT_EQ(ma.add(Point::from_edwards(a.negate(), params()), params()), Point::zero());
-    }
 }
 
 }  // namespace
