@@ -121,8 +121,8 @@ done
 if [ -n "$CP311_WHEEL" ]; then test_wheel 3.11 "$CP311_WHEEL"; fi
 
 # The example, from the installed abi3 wheel, on an emulated x86-64 CPU of
-# 2010 (no AVX, BMI2 or ADX): the oldest kind a manylinux wheel serves that
-# qemu-user models. An instruction it lacks ends the process with SIGILL.
+# 2010 (Westmere: no AVX, BMI2 or ADX), as users of a manylinux wheel may have.
+# An instruction it lacks ends the process with SIGILL.
 if [ "$(uname -m)" = x86_64 ]; then
   if ! command -v qemu-x86_64 >/dev/null 2>&1; then
     SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"
