@@ -4,6 +4,10 @@
 //
 // Ownership: every PyObject* held in a Ref is a new reference released on
 // every path; raw PyObject* parameters are borrowed.
+//
+// The file compiles against the full C API and against the 3.12 stable ABI
+// (Py_LIMITED_API=0x030c0000, set by the build for the abi3 wheel), with the
+// same behaviour: it uses only calls that both offer.
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
@@ -189,9 +193,10 @@ bool bind_arguments(const Function& f, PyObject* const* args, Py_ssize_t nargsf,
     }
     for (Py_ssize_t i = 0; i < nargs; ++i) bound[static_cast<std::size_t>(i)] = args[i];
 
-    const Py_ssize_t nkw = kwnames == nullptr ? 0 : PyTuple_GET_SIZE(kwnames);
+    // The tuple functions, not the macros: the stable ABI has only these.
+    const Py_ssize_t nkw = kwnames == nullptr ? 0 : PyTuple_Size(kwnames);
     for (Py_ssize_t k = 0; k < nkw; ++k) {
-        PyObject* key = PyTuple_GET_ITEM(kwnames, k);  // borrowed
+        PyObject* key = PyTuple_GetItem(kwnames, k);  // borrowed, k within bounds
         std::size_t slot = MAX_PARAMS;
         if (PyUnicode_Check(key)) {
             const std::string_view key_text = utf8_of(key);
@@ -350,7 +355,7 @@ bool add_function(PyObject* module, PyObject* module_name, PyMethodDef* def) {
 }  // namespace
 
 PyMODINIT_FUNC PyInit_lumora_python_sdk() {
-    Ref module(PyModule_Create2(&MODULE_DEF, PYTHON_API_VERSION));
+    Ref module(PyModule_Create(&MODULE_DEF));
     if (!module) return nullptr;
     if (INITIALISED.exchange(true)) {
         PyErr_SetString(PyExc_ImportError, "PyO3 modules may only be initialized once per interpreter process");

@@ -5,10 +5,13 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$ROOT"
 
-DEBIAN_PACKAGES=(g++ cmake make libgtest-dev libbenchmark-dev python3-venv)
+DEBIAN_PACKAGES=(g++ cmake make libgtest-dev libbenchmark-dev python3-venv ccache)
+# Native architecture first: once arm64.sh has added the arm64 libraries, a
+# bare name such as libgtest-dev is ambiguous to dpkg.
+installed() { dpkg -s "$1:$(dpkg --print-architecture)" >/dev/null 2>&1 || dpkg -s "$1" >/dev/null 2>&1; }
 missing=()
 for p in "${DEBIAN_PACKAGES[@]}"; do
-  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+  installed "$p" || missing+=("$p")
 done
 if [ "${#missing[@]}" -gt 0 ]; then
   echo "== installing Debian packages: ${missing[*]}"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test: the core's unit tests (ctest), natively and cross-built for
-# 64-bit Arm, and the module's tests (pytest).
+# 64-bit Arm, the module's tests (pytest), and the same tests against the
+# source archive and wheels as installed (scripts/wheel.sh).
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
@@ -14,3 +15,6 @@ bash scripts/arm64.sh
 
 echo "== module tests"
 python -m pytest -q tests
+
+echo "== source archive and wheels, installed and tested as a user gets them"
+bash scripts/wheel.sh
