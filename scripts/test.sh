@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs every test: the core's unit tests (ctest), natively and cross-built for
-# 64-bit Arm, and the module's tests (pytest).
+# 64-bit Arm, and the module's tests (pytest), natively and on 64-bit Arm.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
@@ -11,6 +11,9 @@ ctest --test-dir build/core --output-on-failure -j"$(nproc)"
 
 echo "== core unit tests on 64-bit Arm (cross-built, run under qemu-user)"
 bash scripts/arm64.sh
+
+echo "== module tests on 64-bit Arm (cross-built against an arm64 CPython, run under qemu-user)"
+bash scripts/arm64-module.sh
 
 echo "== module tests"
 python -m pytest -q tests
