@@ -57,20 +57,14 @@ inline u64 sbb(u64 a, u64 b, u64& borrow) {
     return static_cast<u64>(t);
 }
 
+// (c2:c1:c0) += x·y. The two low words are added as one 128-bit sum whose
+// carry goes to c2: GCC turns this into mul/umulh, adds, adcs, cinc on
+// aarch64 and mul, add, adc, adc on x86-64.
 inline void mul_acc_portable(u64& c0, u64& c1, u64& c2, u64 x, u64 y) {
-    const u128 p = static_cast<u128>(x) * y;
-    u128 s = static_cast<u128>(c0) + static_cast<u64>(p);
-    c0 = static_cast<u64>(s);
-    s = static_cast<u128>(c1) + static_cast<u64>(p >> 64) + static_cast<u64>(s >> 64);
-    c1 = static_cast<u64>(s);
-    c2 += static_cast<u64>(s >> 64);
-}
-
-// a + b·c + carry, returning the low word and leaving the high word in carry.
-inline u64 mac(u64 a, u64 b, u64 c, u64& carry) {
-    const u128 t = static_cast<u128>(b) * c + a + carry;
-    carry = static_cast<u64>(t >> 64);
-    return static_cast<u64>(t);
+    u128 c = (static_cast<u128>(c1) << 64) | c0;
+    c2 += __builtin_add_overflow(c, static_cast<u128>(x) * y, &c);
+    c0 = static_cast<u64>(c);
+    c1 = static_cast<u64>(c >> 64);
 }
 
 // (c2:c1:c0) += x·y, the step of product scanning (dot products). GCC on
@@ -120,46 +114,95 @@ inline Limbs reduce_once_ct(const Limbs& a, u64 top, const Limbs& m) {
     return r;
 }
 
+// The portable kernels below are written out with constant indices so that
+// every limb stays in a register and no loop or call is left in them.
+
+// a − m when that does not borrow, else a, for a below 2m (branch-free).
+inline Limbs reduce_once_ct(const Limbs& a, const Limbs& m) {
+    const u128 a_lo = (static_cast<u128>(a[1]) << 64) | a[0], a_hi = (static_cast<u128>(a[3]) << 64) | a[2];
+    const u128 m_lo = (static_cast<u128>(m[1]) << 64) | m[0], m_hi = (static_cast<u128>(m[3]) << 64) | m[2];
+    u128 d_lo, d_hi;
+    const bool borrow_lo = __builtin_sub_overflow(a_lo, m_lo, &d_lo);
+    const bool borrow_hi = __builtin_sub_overflow(a_hi, m_hi, &d_hi) | __builtin_sub_overflow(d_hi, u128{borrow_lo}, &d_hi);
+    const u64 keep_a = 0 - static_cast<u64>(borrow_hi);  // all ones when a < m
+    return {(a[0] & keep_a) | (static_cast<u64>(d_lo) & ~keep_a), (a[1] & keep_a) | (static_cast<u64>(d_lo >> 64) & ~keep_a),
+            (a[2] & keep_a) | (static_cast<u64>(d_hi) & ~keep_a), (a[3] & keep_a) | (static_cast<u64>(d_hi >> 64) & ~keep_a)};
+}
+
+// a + b for a, b below p; the sum is below 2p < 2^256, so it needs no fifth limb.
 template <class P>
 Limbs add_portable(const Limbs& a, const Limbs& b) {
-    Limbs s;
-    u64 carry = 0;
-    for (int i = 0; i < 4; ++i) s[i] = adc(a[i], b[i], carry);
-    return reduce_once_ct(s, carry, P::MODULUS);
+    const u128 lo = ((static_cast<u128>(a[1]) << 64) | a[0]) + ((static_cast<u128>(b[1]) << 64) | b[0]);
+    const u128 carry = lo < ((static_cast<u128>(b[1]) << 64) | b[0]);
+    const u128 hi = ((static_cast<u128>(a[3]) << 64) | a[2]) + ((static_cast<u128>(b[3]) << 64) | b[2]) + carry;
+    return reduce_once_ct({static_cast<u64>(lo), static_cast<u64>(lo >> 64), static_cast<u64>(hi),
+                           static_cast<u64>(hi >> 64)},
+                          P::MODULUS);
 }
 
+// a − b for a, b below p, adding p back when the difference wrapped.
 template <class P>
 Limbs sub_portable(const Limbs& a, const Limbs& b) {
-    Limbs d;
-    u64 borrow = 0;
-    for (int i = 0; i < 4; ++i) d[i] = sbb(a[i], b[i], borrow);
-    const u64 mask = 0 - borrow;  // add p back when the subtraction wrapped
-    u64 carry = 0;
-    for (int i = 0; i < 4; ++i) d[i] = adc(d[i], P::MODULUS[i] & mask, carry);
-    return d;
+    const u128 a_lo = (static_cast<u128>(a[1]) << 64) | a[0], a_hi = (static_cast<u128>(a[3]) << 64) | a[2];
+    const u128 b_lo = (static_cast<u128>(b[1]) << 64) | b[0], b_hi = (static_cast<u128>(b[3]) << 64) | b[2];
+    u128 d_lo, d_hi;
+    const bool borrow_lo = __builtin_sub_overflow(a_lo, b_lo, &d_lo);
+    const bool borrow = __builtin_sub_overflow(a_hi, b_hi, &d_hi) | __builtin_sub_overflow(d_hi, u128{borrow_lo}, &d_hi);
+    const u64 mask = 0 - static_cast<u64>(borrow);
+    const u128 p_lo = (static_cast<u128>(P::MODULUS[1] & mask) << 64) | (P::MODULUS[0] & mask);
+    const u128 p_hi = (static_cast<u128>(P::MODULUS[3] & mask) << 64) | (P::MODULUS[2] & mask);
+    const u128 r_lo = d_lo + p_lo;
+    const u128 r_hi = d_hi + p_hi + (r_lo < p_lo);  // wraps back below 2^256
+    return {static_cast<u64>(r_lo), static_cast<u64>(r_lo >> 64), static_cast<u64>(r_hi),
+            static_cast<u64>(r_hi >> 64)};
 }
 
-// Operand scanning with interleaved reduction (CIOS), result below 2p
-// reduced once; p < 2^254 leaves room for the carries. a may be any 256-bit
-// value, b must be below p.
+// Product scanning with the reduction interleaved (as in redc_sum below):
+// column by column, the limb products a[i]·b[j] and the reduction products
+// m[i]·p[j] land in one three-word accumulator, and each of the first four
+// columns fixes the word m[i] that clears it. a may be any 256-bit value and
+// b must be below p: the result, (a·b + m·p)/2^256 < (2^256·p + 2^256·p)/2^256,
+// is below 2p, so four limbs hold it and one subtraction reduces it.
 template <class P>
 inline __attribute__((always_inline)) Limbs mont_mul_portable(const Limbs& a, const Limbs& b) {
-    u64 t[6] = {0, 0, 0, 0, 0, 0};
-    for (int i = 0; i < 4; ++i) {
-        u64 carry = 0;
-        for (int j = 0; j < 4; ++j) t[j] = mac(t[j], a[i], b[j], carry);
-        u64 c2 = 0;
-        t[4] = adc(t[4], carry, c2);
-        t[5] = c2;
-        const u64 m = t[0] * P::INV;
-        carry = 0;
-        mac(t[0], m, P::MODULUS[0], carry);
-        for (int j = 1; j < 4; ++j) t[j - 1] = mac(t[j], m, P::MODULUS[j], carry);
+    constexpr const Limbs& p = P::MODULUS;
+    u64 c0 = 0, c1 = 0, c2 = 0;
+    const auto acc = [&](u64 x, u64 y) { mul_acc_portable(c0, c1, c2, x, y); };
+    // The low word moves out and the accumulator shifts down one word.
+    const auto shift = [&] {
+        const u64 low = c0;
+        c0 = c1;
+        c1 = c2;
         c2 = 0;
-        t[3] = adc(t[4], carry, c2);
-        t[4] = t[5] + c2;
-    }
-    return reduce_once_ct({t[0], t[1], t[2], t[3]}, t[4], P::MODULUS);
+        return low;
+    };
+    // m = c0·(−p⁻¹) makes c0 + m·p0 vanish mod 2^64: the low word of m·p0
+    // is only a carry, set unless c0 is zero, so the product's high word and
+    // that carry go to the next column.
+    const auto reduce = [&] {
+        const u64 m = c0 * P::INV;
+        const u128 next = ((static_cast<u128>(c2) << 64) | c1) +
+                          static_cast<u64>((static_cast<u128>(m) * p[0]) >> 64) + (c0 != 0);
+        c0 = static_cast<u64>(next);
+        c1 = static_cast<u64>(next >> 64);
+        c2 = 0;
+        return m;
+    };
+    acc(a[0], b[0]);
+    const u64 m0 = reduce();
+    acc(a[0], b[1]), acc(a[1], b[0]), acc(m0, p[1]);
+    const u64 m1 = reduce();
+    acc(a[0], b[2]), acc(a[1], b[1]), acc(a[2], b[0]), acc(m0, p[2]), acc(m1, p[1]);
+    const u64 m2 = reduce();
+    acc(a[0], b[3]), acc(a[1], b[2]), acc(a[2], b[1]), acc(a[3], b[0]), acc(m0, p[3]), acc(m1, p[2]), acc(m2, p[1]);
+    const u64 m3 = reduce();
+    acc(a[1], b[3]), acc(a[2], b[2]), acc(a[3], b[1]), acc(m1, p[3]), acc(m2, p[2]), acc(m3, p[1]);
+    const u64 r0 = shift();
+    acc(a[2], b[3]), acc(a[3], b[2]), acc(m2, p[3]), acc(m3, p[2]);
+    const u64 r1 = shift();
+    acc(a[3], b[3]), acc(m3, p[3]);
+    const u64 r2 = shift();
+    return reduce_once_ct({r0, r1, r2, c0}, p);  // c1 is zero: the value is below 2p < 2^256
 }
 
 // The kernels Element uses: x86-64 assembly where the target has it (chosen
