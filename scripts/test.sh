@@ -11,6 +11,7 @@ ctest --test-dir build/core --output-on-failure -j"$(nproc)"
 
 echo "== core unit tests on 64-bit Arm (cross-built, run under qemu-user)"
 bash scripts/arm64.sh
+bash scripts/field-codegen.sh
 
 echo "== module tests on 64-bit Arm (cross-built against an arm64 CPython, run under qemu-user)"
 bash scripts/arm64-module.sh

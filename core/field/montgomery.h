@@ -101,60 +101,59 @@ inline Limbs sub_nocheck(const Limbs& a, const Limbs& b) {
     return r;
 }
 
-// Branch-free: r = a - m if that does not borrow, else a (the top carry
-// counts as a fifth limb).
-inline Limbs reduce_once_ct(const Limbs& a, u64 top, const Limbs& m) {
-    Limbs d;
-    u64 borrow = 0;
-    for (int i = 0; i < 4; ++i) d[i] = sbb(a[i], m[i], borrow);
-    sbb(top, 0, borrow);
-    const u64 keep_a = 0 - borrow;  // all ones when a < m
-    Limbs r;
-    for (int i = 0; i < 4; ++i) r[i] = (a[i] & keep_a) | (d[i] & ~keep_a);
-    return r;
-}
-
 // The portable kernels below are written out with constant indices so that
 // every limb stays in a register and no loop or call is left in them.
 
-// a − m when that does not borrow, else a, for a below 2m (branch-free).
-inline Limbs reduce_once_ct(const Limbs& a, const Limbs& m) {
-    const u128 a_lo = (static_cast<u128>(a[1]) << 64) | a[0], a_hi = (static_cast<u128>(a[3]) << 64) | a[2];
-    const u128 m_lo = (static_cast<u128>(m[1]) << 64) | m[0], m_hi = (static_cast<u128>(m[3]) << 64) | m[2];
-    u128 d_lo, d_hi;
-    const bool borrow_lo = __builtin_sub_overflow(a_lo, m_lo, &d_lo);
-    const bool borrow_hi = __builtin_sub_overflow(a_hi, m_hi, &d_hi) | __builtin_sub_overflow(d_hi, u128{borrow_lo}, &d_hi);
-    const u64 keep_a = 0 - static_cast<u64>(borrow_hi);  // all ones when a < m
-    return {(a[0] & keep_a) | (static_cast<u64>(d_lo) & ~keep_a), (a[1] & keep_a) | (static_cast<u64>(d_lo >> 64) & ~keep_a),
-            (a[2] & keep_a) | (static_cast<u64>(d_hi) & ~keep_a), (a[3] & keep_a) | (static_cast<u64>(d_hi >> 64) & ~keep_a)};
+// One step of an addition or subtraction chain with the carry (borrow) kept
+// as a flag: GCC makes branch-free adds/adcs-like sequences of this on both
+// aarch64 and x86-64. (128-bit halves give shorter code on aarch64, but GCC
+// 12 branches on their carry on x86-64.)
+inline u64 add_carry(u64 a, u64 b, bool& carry) {
+    u64 s;
+    const bool c1 = __builtin_add_overflow(a, b, &s);
+    const bool c2 = __builtin_add_overflow(s, static_cast<u64>(carry), &s);
+    carry = c1 | c2;
+    return s;
+}
+inline u64 sub_borrow(u64 a, u64 b, bool& borrow) {
+    u64 d;
+    const bool b1 = __builtin_sub_overflow(a, b, &d);
+    const bool b2 = __builtin_sub_overflow(d, static_cast<u64>(borrow), &d);
+    borrow = b1 | b2;
+    return d;
+}
+
+// a − m when that does not borrow, else a (branch-free); top counts as a
+// fifth limb of a.
+inline Limbs reduce_once_ct(const Limbs& a, u64 top, const Limbs& m) {
+    bool borrow = false;
+    const Limbs d = {sub_borrow(a[0], m[0], borrow), sub_borrow(a[1], m[1], borrow), sub_borrow(a[2], m[2], borrow),
+                     sub_borrow(a[3], m[3], borrow)};
+    const u64 keep_a = 0 - static_cast<u64>(top < static_cast<u64>(borrow));  // all ones when a < m
+    return {(a[0] & keep_a) | (d[0] & ~keep_a), (a[1] & keep_a) | (d[1] & ~keep_a),
+            (a[2] & keep_a) | (d[2] & ~keep_a), (a[3] & keep_a) | (d[3] & ~keep_a)};
 }
 
 // a + b for a, b below p; the sum is below 2p < 2^256, so it needs no fifth limb.
 template <class P>
 Limbs add_portable(const Limbs& a, const Limbs& b) {
-    const u128 lo = ((static_cast<u128>(a[1]) << 64) | a[0]) + ((static_cast<u128>(b[1]) << 64) | b[0]);
-    const u128 carry = lo < ((static_cast<u128>(b[1]) << 64) | b[0]);
-    const u128 hi = ((static_cast<u128>(a[3]) << 64) | a[2]) + ((static_cast<u128>(b[3]) << 64) | b[2]) + carry;
-    return reduce_once_ct({static_cast<u64>(lo), static_cast<u64>(lo >> 64), static_cast<u64>(hi),
-                           static_cast<u64>(hi >> 64)},
-                          P::MODULUS);
+    bool carry = false;
+    const Limbs s = {add_carry(a[0], b[0], carry), add_carry(a[1], b[1], carry), add_carry(a[2], b[2], carry),
+                     add_carry(a[3], b[3], carry)};
+    return reduce_once_ct(s, 0, P::MODULUS);
 }
 
 // a − b for a, b below p, adding p back when the difference wrapped.
 template <class P>
 Limbs sub_portable(const Limbs& a, const Limbs& b) {
-    const u128 a_lo = (static_cast<u128>(a[1]) << 64) | a[0], a_hi = (static_cast<u128>(a[3]) << 64) | a[2];
-    const u128 b_lo = (static_cast<u128>(b[1]) << 64) | b[0], b_hi = (static_cast<u128>(b[3]) << 64) | b[2];
-    u128 d_lo, d_hi;
-    const bool borrow_lo = __builtin_sub_overflow(a_lo, b_lo, &d_lo);
-    const bool borrow = __builtin_sub_overflow(a_hi, b_hi, &d_hi) | __builtin_sub_overflow(d_hi, u128{borrow_lo}, &d_hi);
+    bool borrow = false;
+    const Limbs d = {sub_borrow(a[0], b[0], borrow), sub_borrow(a[1], b[1], borrow), sub_borrow(a[2], b[2], borrow),
+                     sub_borrow(a[3], b[3], borrow)};
     const u64 mask = 0 - static_cast<u64>(borrow);
-    const u128 p_lo = (static_cast<u128>(P::MODULUS[1] & mask) << 64) | (P::MODULUS[0] & mask);
-    const u128 p_hi = (static_cast<u128>(P::MODULUS[3] & mask) << 64) | (P::MODULUS[2] & mask);
-    const u128 r_lo = d_lo + p_lo;
-    const u128 r_hi = d_hi + p_hi + (r_lo < p_lo);  // wraps back below 2^256
-    return {static_cast<u64>(r_lo), static_cast<u64>(r_lo >> 64), static_cast<u64>(r_hi),
-            static_cast<u64>(r_hi >> 64)};
+    bool carry = false;
+    const Limbs& p = P::MODULUS;
+    return {add_carry(d[0], p[0] & mask, carry), add_carry(d[1], p[1] & mask, carry),
+            add_carry(d[2], p[2] & mask, carry), add_carry(d[3], p[3] & mask, carry)};  // wraps back below 2^256
 }
 
 // Product scanning with the reduction interleaved (as in redc_sum below):
@@ -202,7 +201,82 @@ inline __attribute__((always_inline)) Limbs mont_mul_portable(const Limbs& a, co
     const u64 r1 = shift();
     acc(a[3], b[3]), acc(m3, p[3]);
     const u64 r2 = shift();
-    return reduce_once_ct({r0, r1, r2, c0}, p);  // c1 is zero: the value is below 2p < 2^256
+    return reduce_once_ct({r0, r1, r2, c0}, 0, p);  // c1 is zero: the value is below 2p < 2^256
+}
+
+// a·a·2^-256 mod p for a below p, with a schedule of its own: the six
+// products a[i]·a[j], i < j, summed once and doubled, the four squares
+// a[i]² added, then the eight-word square reduced column by column as in
+// mont_mul_portable. Twelve of the sixty-four word multiplications go.
+template <class P>
+inline __attribute__((always_inline)) Limbs mont_sqr_portable(const Limbs& a) {
+    constexpr const Limbs& p = P::MODULUS;
+    u64 c0 = 0, c1 = 0, c2 = 0;
+    const auto acc = [&](u64 x, u64 y) { mul_acc_portable(c0, c1, c2, x, y); };
+    const auto shift = [&] {
+        const u64 low = c0;
+        c0 = c1;
+        c1 = c2;
+        c2 = 0;
+        return low;
+    };
+    // The products off the diagonal, t[1..6].
+    acc(a[0], a[1]);
+    const u64 o1 = shift();
+    acc(a[0], a[2]);
+    const u64 o2 = shift();
+    acc(a[0], a[3]), acc(a[1], a[2]);
+    const u64 o3 = shift();
+    acc(a[1], a[3]);
+    const u64 o4 = shift();
+    acc(a[2], a[3]);
+    const u64 o5 = shift();
+    const u64 o6 = c0;  // the sum is below 2^448
+    // Doubled, then the squares on the diagonal added: the square in t[0..7].
+    const u128 d0 = static_cast<u128>(a[0]) * a[0], d1 = static_cast<u128>(a[1]) * a[1];
+    const u128 d2 = static_cast<u128>(a[2]) * a[2], d3 = static_cast<u128>(a[3]) * a[3];
+    u128 t01, t23, t45, t67;
+    bool carry = __builtin_add_overflow(d0, static_cast<u128>(o1 << 1) << 64, &t01);
+    const u128 o23 = (static_cast<u128>((o3 << 1) | (o2 >> 63)) << 64) | ((o2 << 1) | (o1 >> 63));
+    const u128 o45 = (static_cast<u128>((o5 << 1) | (o4 >> 63)) << 64) | ((o4 << 1) | (o3 >> 63));
+    const u128 o67 = (static_cast<u128>(o6 >> 63) << 64) | ((o6 << 1) | (o5 >> 63));
+    bool carry2 = __builtin_add_overflow(d1, o23, &t23);
+    carry = carry2 | __builtin_add_overflow(t23, u128{carry}, &t23);
+    carry2 = __builtin_add_overflow(d2, o45, &t45);
+    carry = carry2 | __builtin_add_overflow(t45, u128{carry}, &t45);
+    t67 = d3 + o67 + carry;  // a² < 2^512
+    // Reduction: each column takes its word of the square.
+    const auto add_word = [&](u64 w) {
+        u128 c = (static_cast<u128>(c1) << 64) | c0;
+        c2 += __builtin_add_overflow(c, u128{w}, &c);
+        c0 = static_cast<u64>(c);
+        c1 = static_cast<u64>(c >> 64);
+    };
+    const auto reduce = [&] {
+        const u64 m = c0 * P::INV;
+        const u128 next = ((static_cast<u128>(c2) << 64) | c1) +
+                          static_cast<u64>((static_cast<u128>(m) * p[0]) >> 64) + (c0 != 0);
+        c0 = static_cast<u64>(next);
+        c1 = static_cast<u64>(next >> 64);
+        c2 = 0;
+        return m;
+    };
+    c0 = static_cast<u64>(t01), c1 = 0, c2 = 0;
+    const u64 m0 = reduce();
+    add_word(static_cast<u64>(t01 >> 64)), acc(m0, p[1]);
+    const u64 m1 = reduce();
+    add_word(static_cast<u64>(t23)), acc(m0, p[2]), acc(m1, p[1]);
+    const u64 m2 = reduce();
+    add_word(static_cast<u64>(t23 >> 64)), acc(m0, p[3]), acc(m1, p[2]), acc(m2, p[1]);
+    const u64 m3 = reduce();
+    add_word(static_cast<u64>(t45)), acc(m1, p[3]), acc(m2, p[2]), acc(m3, p[1]);
+    const u64 r0 = shift();
+    add_word(static_cast<u64>(t45 >> 64)), acc(m2, p[3]), acc(m3, p[2]);
+    const u64 r1 = shift();
+    add_word(static_cast<u64>(t67)), acc(m3, p[3]);
+    const u64 r2 = shift();
+    add_word(static_cast<u64>(t67 >> 64));
+    return reduce_once_ct({r0, r1, r2, c0}, 0, p);  // below (p² + 2^256·p)/2^256 < 2p
 }
 
 // The kernels Element uses: x86-64 assembly where the target has it (chosen
@@ -229,6 +303,16 @@ template <class P>
 Limbs sub(const Limbs& a, const Limbs& b) { return sub_portable<P>(a, b); }
 template <class P>
 Limbs mont_mul(const Limbs& a, const Limbs& b) { return mont_mul_portable<P>(a, b); }
+#endif
+
+// Squaring has a schedule of its own in the portable form; the x86-64
+// kernels square by multiplying.
+#if defined(__x86_64__) && !defined(LUMORA_PORTABLE_FIELD)
+template <class P>
+Limbs mont_sqr(const Limbs& a) { return mont_mul<P>(a, a); }
+#else
+template <class P>
+Limbs mont_sqr(const Limbs& a) { return mont_sqr_portable<P>(a); }
 #endif
 
 }  // namespace detail
@@ -301,7 +385,7 @@ public:
     Element& operator-=(const Element& b) { return *this = *this - b; }
     Element& operator*=(const Element& b) { return *this = *this * b; }
     Element dbl() const { return *this + *this; }
-    Element square() const { return mont_mul(m_, m_); }
+    Element square() const { return from_mont(detail::mont_sqr<P>(m_)); }
 
     bool is_zero() const { return (m_[0] | m_[1] | m_[2] | m_[3]) == 0; }
     friend bool operator==(const Element& a, const Element& b) { return a.m_ == b.m_; }
@@ -428,6 +512,7 @@ private:
             c2 = 0;
         }
         r[3] = c0;  // the value is below 2^256, so nothing is left in c1
+#pragma GCC unroll 4
         for (int i = 0; i < subtractions; ++i) r = detail::reduce_once_ct(r, 0, P::MODULUS);
         return r;
     }

@@ -131,6 +131,8 @@ void check_kernels_agree() {
         EXPECT_EQ(detail::mont_mul<P>(a_any, b), product);
         EXPECT_EQ(detail::mont_mul_portable<P>(a, a), reference_mont_mul<P>(a, a));
         EXPECT_EQ(detail::mont_mul<P>(a, a), detail::mont_mul_portable<P>(a, a));
+        EXPECT_EQ(detail::mont_sqr_portable<P>(a), detail::mont_mul_portable<P>(a, a));
+        EXPECT_EQ(detail::mont_sqr<P>(a), detail::mont_mul_portable<P>(a, a));
         EXPECT_EQ(detail::mont_mul_portable<P>(a, b), detail::mont_mul_portable<P>(b, a));
 #if defined(__x86_64__) && !defined(LUMORA_PORTABLE_FIELD)
         // The baseline x86-64 form, which builds without BMI2/ADX use.
