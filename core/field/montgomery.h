@@ -68,9 +68,8 @@ inline void mul_acc_portable(u64& c0, u64& c1, u64& c2, u64 x, u64 y) {
 }
 
 // (c2:c1:c0) += x·y, the step of product scanning (dot products). GCC on
-// x86-64 gets it as one mul/add/adc/adc sequence (baseline instructions only):
-// from the portable form it emits code about a third slower. Clang does as
-// well with the portable form, which every other target uses too.
+// x86-64 gets it as one mul/add/adc/adc sequence (baseline instructions only),
+// the sequence GCC 12 also makes of the portable form.
 inline void mul_acc(u64& c0, u64& c1, u64& c2, u64 x, u64 y) {
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(LUMORA_PORTABLE_FIELD)
     asm("movq %[x], %%rax\n\t"
@@ -104,31 +103,67 @@ inline Limbs sub_nocheck(const Limbs& a, const Limbs& b) {
 // The portable kernels below are written out with constant indices so that
 // every limb stays in a register and no loop or call is left in them.
 
-// One step of an addition or subtraction chain with the carry (borrow) kept
-// as a flag: GCC makes branch-free adds/adcs-like sequences of this on both
-// aarch64 and x86-64. (128-bit halves give shorter code on aarch64, but GCC
-// 12 branches on their carry on x86-64.)
-inline u64 add_carry(u64 a, u64 b, bool& carry) {
+// a + b and a − b over four limbs, with the carry (borrow) out. GCC 12
+// compiles a chain of 64-bit steps, each carry taken from the overflow
+// builtins, without branches on every target, though in about twice the
+// instructions of an adc chain. On aarch64 it makes adds/adcs (subs/sbcs) of
+// 128-bit halves, which on x86-64 it compiles to a branch on the carry.
+// Hence one form per target; both give the same limbs.
+#if defined(__aarch64__)
+inline u128 limb_pair(const Limbs& a, int i) { return (static_cast<u128>(a[i + 1]) << 64) | a[i]; }
+inline Limbs from_limb_pairs(u128 lo, u128 hi) {
+    return {static_cast<u64>(lo), static_cast<u64>(lo >> 64), static_cast<u64>(hi), static_cast<u64>(hi >> 64)};
+}
+inline Limbs add4(const Limbs& a, const Limbs& b, bool& carry) {
+    u128 lo, hi;
+    const bool carry_lo = __builtin_add_overflow(limb_pair(a, 0), limb_pair(b, 0), &lo);
+    carry = __builtin_add_overflow(limb_pair(a, 2), limb_pair(b, 2), &hi) |
+            __builtin_add_overflow(hi, u128{carry_lo}, &hi);
+    return from_limb_pairs(lo, hi);
+}
+inline Limbs sub4(const Limbs& a, const Limbs& b, bool& borrow) {
+    u128 lo, hi;
+    const bool borrow_lo = __builtin_sub_overflow(limb_pair(a, 0), limb_pair(b, 0), &lo);
+    borrow = __builtin_sub_overflow(limb_pair(a, 2), limb_pair(b, 2), &hi) |
+             __builtin_sub_overflow(hi, u128{borrow_lo}, &hi);
+    return from_limb_pairs(lo, hi);
+}
+#else
+inline u64 add_carry(u64 a, u64 b, u64& carry) {
     u64 s;
-    const bool c1 = __builtin_add_overflow(a, b, &s);
-    const bool c2 = __builtin_add_overflow(s, static_cast<u64>(carry), &s);
-    carry = c1 | c2;
+    u64 carry_out = __builtin_add_overflow(a, b, &s);
+    carry_out += __builtin_add_overflow(s, carry, &s);
+    carry = carry_out;
     return s;
 }
-inline u64 sub_borrow(u64 a, u64 b, bool& borrow) {
+inline u64 sub_borrow(u64 a, u64 b, u64& borrow) {
     u64 d;
-    const bool b1 = __builtin_sub_overflow(a, b, &d);
-    const bool b2 = __builtin_sub_overflow(d, static_cast<u64>(borrow), &d);
-    borrow = b1 | b2;
+    u64 borrow_out = __builtin_sub_overflow(a, b, &d);
+    borrow_out += __builtin_sub_overflow(d, borrow, &d);
+    borrow = borrow_out;
     return d;
 }
+inline Limbs add4(const Limbs& a, const Limbs& b, bool& carry) {
+    u64 c = 0;
+    const Limbs s = {add_carry(a[0], b[0], c), add_carry(a[1], b[1], c), add_carry(a[2], b[2], c),
+                     add_carry(a[3], b[3], c)};
+    carry = c;
+    return s;
+}
+inline Limbs sub4(const Limbs& a, const Limbs& b, bool& borrow) {
+    u64 c = 0;
+    const Limbs d = {sub_borrow(a[0], b[0], c), sub_borrow(a[1], b[1], c), sub_borrow(a[2], b[2], c),
+                     sub_borrow(a[3], b[3], c)};
+    borrow = c;
+    return d;
+}
+#endif
 
 // a − m when that does not borrow, else a (branch-free); top counts as a
 // fifth limb of a.
 inline Limbs reduce_once_ct(const Limbs& a, u64 top, const Limbs& m) {
-    bool borrow = false;
-    const Limbs d = {sub_borrow(a[0], m[0], borrow), sub_borrow(a[1], m[1], borrow), sub_borrow(a[2], m[2], borrow),
-                     sub_borrow(a[3], m[3], borrow)};
+    bool borrow;
+    const Limbs d = sub4(a, m, borrow);
     const u64 keep_a = 0 - static_cast<u64>(top < static_cast<u64>(borrow));  // all ones when a < m
     return {(a[0] & keep_a) | (d[0] & ~keep_a), (a[1] & keep_a) | (d[1] & ~keep_a),
             (a[2] & keep_a) | (d[2] & ~keep_a), (a[3] & keep_a) | (d[3] & ~keep_a)};
@@ -136,24 +171,21 @@ inline Limbs reduce_once_ct(const Limbs& a, u64 top, const Limbs& m) {
 
 // a + b for a, b below p; the sum is below 2p < 2^256, so it needs no fifth limb.
 template <class P>
-Limbs add_portable(const Limbs& a, const Limbs& b) {
-    bool carry = false;
-    const Limbs s = {add_carry(a[0], b[0], carry), add_carry(a[1], b[1], carry), add_carry(a[2], b[2], carry),
-                     add_carry(a[3], b[3], carry)};
-    return reduce_once_ct(s, 0, P::MODULUS);
+inline __attribute__((always_inline)) Limbs add_portable(const Limbs& a, const Limbs& b) {
+    bool carry;
+    return reduce_once_ct(add4(a, b, carry), 0, P::MODULUS);
 }
 
-// a − b for a, b below p, adding p back when the difference wrapped.
+// a − b for a, b below p, adding p back when the difference wrapped (the
+// sum then wraps back below 2^256).
 template <class P>
-Limbs sub_portable(const Limbs& a, const Limbs& b) {
-    bool borrow = false;
-    const Limbs d = {sub_borrow(a[0], b[0], borrow), sub_borrow(a[1], b[1], borrow), sub_borrow(a[2], b[2], borrow),
-                     sub_borrow(a[3], b[3], borrow)};
+inline __attribute__((always_inline)) Limbs sub_portable(const Limbs& a, const Limbs& b) {
+    bool borrow;
+    const Limbs d = sub4(a, b, borrow);
     const u64 mask = 0 - static_cast<u64>(borrow);
-    bool carry = false;
     const Limbs& p = P::MODULUS;
-    return {add_carry(d[0], p[0] & mask, carry), add_carry(d[1], p[1] & mask, carry),
-            add_carry(d[2], p[2] & mask, carry), add_carry(d[3], p[3] & mask, carry)};  // wraps back below 2^256
+    bool carry;
+    return add4(d, {p[0] & mask, p[1] & mask, p[2] & mask, p[3] & mask}, carry);
 }
 
 // Product scanning with the reduction interleaved (as in redc_sum below):
@@ -175,16 +207,11 @@ inline __attribute__((always_inline)) Limbs mont_mul_portable(const Limbs& a, co
         c2 = 0;
         return low;
     };
-    // m = c0·(−p⁻¹) makes c0 + m·p0 vanish mod 2^64: the low word of m·p0
-    // is only a carry, set unless c0 is zero, so the product's high word and
-    // that carry go to the next column.
+    // m = c0·(−p⁻¹) makes c0 + m·p0 vanish mod 2^64.
     const auto reduce = [&] {
         const u64 m = c0 * P::INV;
-        const u128 next = ((static_cast<u128>(c2) << 64) | c1) +
-                          static_cast<u64>((static_cast<u128>(m) * p[0]) >> 64) + (c0 != 0);
-        c0 = static_cast<u64>(next);
-        c1 = static_cast<u64>(next >> 64);
-        c2 = 0;
+        acc(m, p[0]);
+        shift();
         return m;
     };
     acc(a[0], b[0]);
@@ -204,15 +231,22 @@ inline __attribute__((always_inline)) Limbs mont_mul_portable(const Limbs& a, co
     return reduce_once_ct({r0, r1, r2, c0}, 0, p);  // c1 is zero: the value is below 2p < 2^256
 }
 
-// a·a·2^-256 mod p for a below p, with a schedule of its own: the six
-// products a[i]·a[j], i < j, summed once and doubled, the four squares
-// a[i]² added, then the eight-word square reduced column by column as in
-// mont_mul_portable. Twelve of the sixty-four word multiplications go.
+// a·a·2^-256 mod p for a below p: the schedule of mont_mul_portable with
+// each product a[i]·a[j], i ≠ j, computed once and added twice, so twelve of
+// the sixty-four word multiplications go.
 template <class P>
 inline __attribute__((always_inline)) Limbs mont_sqr_portable(const Limbs& a) {
     constexpr const Limbs& p = P::MODULUS;
     u64 c0 = 0, c1 = 0, c2 = 0;
     const auto acc = [&](u64 x, u64 y) { mul_acc_portable(c0, c1, c2, x, y); };
+    const auto acc_twice = [&](u64 x, u64 y) {
+        const u128 product = static_cast<u128>(x) * y;
+        u128 c = (static_cast<u128>(c1) << 64) | c0;
+        c2 += __builtin_add_overflow(c, product, &c);
+        c2 += __builtin_add_overflow(c, product, &c);
+        c0 = static_cast<u64>(c);
+        c1 = static_cast<u64>(c >> 64);
+    };
     const auto shift = [&] {
         const u64 low = c0;
         c0 = c1;
@@ -220,63 +254,27 @@ inline __attribute__((always_inline)) Limbs mont_sqr_portable(const Limbs& a) {
         c2 = 0;
         return low;
     };
-    // The products off the diagonal, t[1..6].
-    acc(a[0], a[1]);
-    const u64 o1 = shift();
-    acc(a[0], a[2]);
-    const u64 o2 = shift();
-    acc(a[0], a[3]), acc(a[1], a[2]);
-    const u64 o3 = shift();
-    acc(a[1], a[3]);
-    const u64 o4 = shift();
-    acc(a[2], a[3]);
-    const u64 o5 = shift();
-    const u64 o6 = c0;  // the sum is below 2^448
-    // Doubled, then the squares on the diagonal added: the square in t[0..7].
-    const u128 d0 = static_cast<u128>(a[0]) * a[0], d1 = static_cast<u128>(a[1]) * a[1];
-    const u128 d2 = static_cast<u128>(a[2]) * a[2], d3 = static_cast<u128>(a[3]) * a[3];
-    u128 t01, t23, t45, t67;
-    bool carry = __builtin_add_overflow(d0, static_cast<u128>(o1 << 1) << 64, &t01);
-    const u128 o23 = (static_cast<u128>((o3 << 1) | (o2 >> 63)) << 64) | ((o2 << 1) | (o1 >> 63));
-    const u128 o45 = (static_cast<u128>((o5 << 1) | (o4 >> 63)) << 64) | ((o4 << 1) | (o3 >> 63));
-    const u128 o67 = (static_cast<u128>(o6 >> 63) << 64) | ((o6 << 1) | (o5 >> 63));
-    bool carry2 = __builtin_add_overflow(d1, o23, &t23);
-    carry = carry2 | __builtin_add_overflow(t23, u128{carry}, &t23);
-    carry2 = __builtin_add_overflow(d2, o45, &t45);
-    carry = carry2 | __builtin_add_overflow(t45, u128{carry}, &t45);
-    t67 = d3 + o67 + carry;  // a² < 2^512
-    // Reduction: each column takes its word of the square.
-    const auto add_word = [&](u64 w) {
-        u128 c = (static_cast<u128>(c1) << 64) | c0;
-        c2 += __builtin_add_overflow(c, u128{w}, &c);
-        c0 = static_cast<u64>(c);
-        c1 = static_cast<u64>(c >> 64);
-    };
     const auto reduce = [&] {
         const u64 m = c0 * P::INV;
-        const u128 next = ((static_cast<u128>(c2) << 64) | c1) +
-                          static_cast<u64>((static_cast<u128>(m) * p[0]) >> 64) + (c0 != 0);
-        c0 = static_cast<u64>(next);
-        c1 = static_cast<u64>(next >> 64);
-        c2 = 0;
+        acc(m, p[0]);
+        shift();
         return m;
     };
-    c0 = static_cast<u64>(t01), c1 = 0, c2 = 0;
+    acc(a[0], a[0]);
     const u64 m0 = reduce();
-    add_word(static_cast<u64>(t01 >> 64)), acc(m0, p[1]);
+    acc_twice(a[0], a[1]), acc(m0, p[1]);
     const u64 m1 = reduce();
-    add_word(static_cast<u64>(t23)), acc(m0, p[2]), acc(m1, p[1]);
+    acc_twice(a[0], a[2]), acc(a[1], a[1]), acc(m0, p[2]), acc(m1, p[1]);
     const u64 m2 = reduce();
-    add_word(static_cast<u64>(t23 >> 64)), acc(m0, p[3]), acc(m1, p[2]), acc(m2, p[1]);
+    acc_twice(a[0], a[3]), acc_twice(a[1], a[2]), acc(m0, p[3]), acc(m1, p[2]), acc(m2, p[1]);
     const u64 m3 = reduce();
-    add_word(static_cast<u64>(t45)), acc(m1, p[3]), acc(m2, p[2]), acc(m3, p[1]);
+    acc_twice(a[1], a[3]), acc(a[2], a[2]), acc(m1, p[3]), acc(m2, p[2]), acc(m3, p[1]);
     const u64 r0 = shift();
-    add_word(static_cast<u64>(t45 >> 64)), acc(m2, p[3]), acc(m3, p[2]);
+    acc_twice(a[2], a[3]), acc(m2, p[3]), acc(m3, p[2]);
     const u64 r1 = shift();
-    add_word(static_cast<u64>(t67)), acc(m3, p[3]);
+    acc(a[3], a[3]), acc(m3, p[3]);
     const u64 r2 = shift();
-    add_word(static_cast<u64>(t67 >> 64));
-    return reduce_once_ct({r0, r1, r2, c0}, 0, p);  // below (p² + 2^256·p)/2^256 < 2p
+    return reduce_once_ct({r0, r1, r2, c0}, 0, p);  // as in mont_mul_portable, with b = a
 }
 
 // The kernels Element uses: x86-64 assembly where the target has it (chosen
@@ -298,11 +296,11 @@ Limbs mont_mul(const Limbs& a, const Limbs& b) { return x86_64::mont_mul<P>(a, b
 #endif
 #else
 template <class P>
-Limbs add(const Limbs& a, const Limbs& b) { return add_portable<P>(a, b); }
+inline __attribute__((always_inline)) Limbs add(const Limbs& a, const Limbs& b) { return add_portable<P>(a, b); }
 template <class P>
-Limbs sub(const Limbs& a, const Limbs& b) { return sub_portable<P>(a, b); }
+inline __attribute__((always_inline)) Limbs sub(const Limbs& a, const Limbs& b) { return sub_portable<P>(a, b); }
 template <class P>
-Limbs mont_mul(const Limbs& a, const Limbs& b) { return mont_mul_portable<P>(a, b); }
+inline __attribute__((always_inline)) Limbs mont_mul(const Limbs& a, const Limbs& b) { return mont_mul_portable<P>(a, b); }
 #endif
 
 // Squaring has a schedule of its own in the portable form; the x86-64
@@ -312,7 +310,7 @@ template <class P>
 Limbs mont_sqr(const Limbs& a) { return mont_mul<P>(a, a); }
 #else
 template <class P>
-Limbs mont_sqr(const Limbs& a) { return mont_sqr_portable<P>(a); }
+inline __attribute__((always_inline)) Limbs mont_sqr(const Limbs& a) { return mont_sqr_portable<P>(a); }
 #endif
 
 }  // namespace detail
