@@ -1,82 +1,74 @@
-"""Two builds of the module side by side in one process: for instance the abi3
-(stable ABI) module against a full-API one, or two kernel choices. Each round
-times every function on both builds, one right after the other, so machine
-noise hits both alike; the result is the median over rounds of the per-round
-ratio B/A, and the ratio of the two builds' fastest batches.
+"""Times module functions in two or more builds side by side, interleaved.
 
-    python bench/compare_builds.py A.so B.so [--functions hash_transfer,verify_signature]
-        [--rounds 15] [--batch 0.05] [--clock wall|cpu]
+Each build is an interpreter with the module installed (a virtual
+environment's python). Every round times every function once in every build,
+in turn, so machine load hits them alike; the ratios are what to read, not
+the absolute times. Both the median and the best round are shown: on a
+loaded machine the best round is the steadier of the two.
+
+    python bench/compare_builds.py --rounds 7 NAME=PYTHON NAME=PYTHON ...
+
+The first build is the reference of the ratios.
 """
 import argparse
-import importlib.machinery
-import importlib.util
 import json
 import pathlib
 import statistics
-import time
-import timeit
+import subprocess
 
-ROOT = pathlib.Path(__file__).resolve().parent.parent
-VECTORS = ROOT / "tests" / "data" / "functions.json"
+VECTORS = pathlib.Path(__file__).resolve().parent.parent / "tests" / "data" / "functions.json"
+
+# Run in the build's interpreter: the processor time per call of each
+# function, as the median of a few batches of about `batch` seconds. Processor
+# time, not wall time: on a shared machine it leaves out the time the process
+# waits for a processor.
+TIMER = r"""
+import json, statistics, sys, time, timeit
+import lumora_python_sdk as sdk
+cases, batch = json.loads(sys.argv[1]), float(sys.argv[2])
+out = {}
+for name, args in cases.items():
+    timer = timeit.Timer(lambda: getattr(sdk, name)(*args), timer=time.process_time)
+    number = max(1, int(batch / max(timer.timeit(number=20) / 20, 1e-9)))
+    out[name] = statistics.median(t / number for t in timer.repeat(number=number, repeat=3))
+print(json.dumps(out))
+"""
 
 
-def load(path):
-    """The module in `path`, under its own name; each file has its own state,
-    so two builds load into one interpreter."""
-    loader = importlib.machinery.ExtensionFileLoader("lumora_python_sdk", str(path))
-    spec = importlib.util.spec_from_file_location("lumora_python_sdk", str(path), loader=loader)
-    module = importlib.util.module_from_spec(spec)
-    loader.exec_module(module)
-    return module
-
-
-def first_valid_case(name):
-    cases = json.loads(VECTORS.read_text())["functions"][name]["cases"]
-    return next(c for c in cases if "result" in c)
-
-
-def calls_per_batch(fn, seconds, timer):
-    number = 1
-    while timeit.timeit(fn, number=number, timer=timer) < seconds / 4:
-        number *= 2
-    return number * 4
+def valid_case(functions, name):
+    return next(c["args"] for c in functions[name]["cases"] if "result" in c)
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("a", type=pathlib.Path)
-    parser.add_argument("b", type=pathlib.Path)
-    parser.add_argument("--functions", default="hash_transfer,verify_signature")
-    parser.add_argument("--rounds", type=int, default=15)
-    parser.add_argument("--batch", type=float, default=0.05, help="seconds per timed batch")
-    parser.add_argument("--clock", choices=["wall", "cpu"], default="wall",
-                        help="cpu: this thread's processor time, which time spent preempted does not count")
-    args = parser.parse_args()
-    timer = time.perf_counter if args.clock == "wall" else time.thread_time
+    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap.add_argument("builds", nargs="+", help="NAME=PYTHON")
+    ap.add_argument("--rounds", type=int, default=7)
+    ap.add_argument("--batch", type=float, default=0.05, help="seconds per timed batch")
+    ap.add_argument("--functions", default="hash_transfer,sign_transfer,verify_signature")
+    opts = ap.parse_args()
 
-    builds = [load(args.a), load(args.b)]
-    assert builds[0] is not builds[1]
-    print(f"A: {args.a}\nB: {args.b}")
-    for name in args.functions.split(","):
-        case = first_valid_case(name)
-        fns = [lambda m=m: getattr(m, name)(*case["args"]) for m in builds]
-        for fn in fns:
-            assert fn() == case["result"], name
-        number = calls_per_batch(fns[0], args.batch, timer)
-        per_call = [[], []]
-        ratios = []
-        for r in range(args.rounds):
-            order = (0, 1) if r % 2 == 0 else (1, 0)  # neither build always goes first
-            t = [0.0, 0.0]
-            for i in order:
-                t[i] = timeit.timeit(fns[i], number=number, timer=timer) / number
-                per_call[i].append(t[i])
-            ratios.append(t[1] / t[0])
-        a, b = (statistics.median(p) * 1e6 for p in per_call)
-        # The fastest batch of each build is the one least disturbed by the machine.
-        fastest = min(per_call[1]) / min(per_call[0])
-        print(f"{name:24s} median A {a:8.2f} us  B {b:8.2f} us  B/A {statistics.median(ratios):.4f}"
-              f"  (range {min(ratios):.3f}..{max(ratios):.3f});  fastest B/A {fastest:.4f}")
+    builds = [b.split("=", 1) for b in opts.builds]
+    functions = json.loads(VECTORS.read_text())["functions"]
+    cases = {name: valid_case(functions, name) for name in opts.functions.split(",")}
+    times = {name: {fn: [] for fn in cases} for name, _ in builds}
+    for _ in range(opts.rounds):
+        for name, python in builds:
+            run = subprocess.run([python, "-c", TIMER, json.dumps(cases), str(opts.batch)], capture_output=True,
+                                 text=True, check=True)
+            for fn, t in json.loads(run.stdout).items():
+                times[name][fn].append(t)
+
+    ref = builds[0][0]
+    for label, pick in (("median", statistics.median), ("best", min)):
+        print(f"{label} of {opts.rounds} interleaved rounds; ratio against {ref}")
+        print(f"{'function':<20}" + "".join(f"{name:>22}" for name, _ in builds))
+        for fn in cases:
+            base = pick(times[ref][fn])
+            cells = []
+            for name, _ in builds:
+                m = pick(times[name][fn])
+                cells.append(f"{m * 1e6:9.1f} µs {m / base:6.2f}×")
+            print(f"{fn:<20}" + "".join(f"{c:>22}" for c in cells))
 
 
 if __name__ == "__main__":

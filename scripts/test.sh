@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every test: the core's unit tests (ctest), natively and cross-built for
-# 64-bit Arm, the module's tests (pytest), and the same tests against the
-# source archive and wheels as installed (scripts/wheel.sh).
+# 64-bit Arm, the module's tests (pytest), natively and on 64-bit Arm, and
+# the same tests against the source archive and wheels as installed
+# (scripts/wheel.sh).
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
@@ -12,6 +13,10 @@ ctest --test-dir build/core --output-on-failure -j"$(nproc)"
 
 echo "== core unit tests on 64-bit Arm (cross-built, run under qemu-user)"
 bash scripts/arm64.sh
+bash scripts/field-codegen.sh
+
+echo "== module tests on 64-bit Arm (cross-built against an arm64 CPython, run under qemu-user)"
+bash scripts/arm64-module.sh
 
 echo "== module tests"
 python -m pytest -q tests

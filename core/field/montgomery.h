@@ -56,26 +56,19 @@ inline u64 sbb(u64 a, u64 b, u64& borrow) {
     return static_cast<u64>(t);
 }
 
+// (c2:c1:c0) += x·y. The two low words are added as one 128-bit sum whose
+// carry goes to c2: GCC turns this into mul/umulh, adds, adcs, cinc on
+// aarch64 and mul, add, adc, adc on x86-64.
 inline void mul_acc_portable(u64& c0, u64& c1, u64& c2, u64 x, u64 y) {
-    const u128 p = static_cast<u128>(x) * y;
-    u128 s = static_cast<u128>(c0) + static_cast<u64>(p);
-    c0 = static_cast<u64>(s);
-    s = static_cast<u128>(c1) + static_cast<u64>(p >> 64) + static_cast<u64>(s >> 64);
-    c1 = static_cast<u64>(s);
-    c2 += static_cast<u64>(s >> 64);
-}
-
-// a + b·c + carry, returning the low word and leaving the high word in carry.
-inline u64 mac(u64 a, u64 b, u64 c, u64& carry) {
-    const u128 t = static_cast<u128>(b) * c + a + carry;
-    carry = static_cast<u64>(t >> 64);
-    return static_cast<u64>(t);
+    u128 c = (static_cast<u128>(c1) << 64) | c0;
+    c2 += __builtin_add_overflow(c, static_cast<u128>(x) * y, &c);
+    c0 = static_cast<u64>(c);
+    c1 = static_cast<u64>(c >> 64);
 }
 
 // (c2:c1:c0) += x·y, the step of product scanning (dot products). GCC on
-// x86-64 gets it as one mul/add/adc/adc sequence (baseline instructions only):
-// from the portable form it emits code about a third slower. Clang does as
-// well with the portable form, which every other target uses too.
+// x86-64 gets it as one mul/add/adc/adc sequence (baseline instructions only),
+// the sequence GCC 12 also makes of the portable form.
 inline void mul_acc(u64& c0, u64& c1, u64& c2, u64 x, u64 y) {
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(LUMORA_PORTABLE_FIELD)
     asm("movq %[x], %%rax\n\t"
@@ -114,59 +107,181 @@ inline Limbs sub_nocheck(const Limbs& a, const Limbs& b) {
     return r;
 }
 
-// Branch-free: r = a - m if that does not borrow, else a (the top carry
-// counts as a fifth limb).
-inline Limbs reduce_once_ct(const Limbs& a, u64 top, const Limbs& m) {
-    Limbs d;
-    u64 borrow = 0;
-    for (int i = 0; i < 4; ++i) d[i] = sbb(a[i], m[i], borrow);
-    sbb(top, 0, borrow);
-    const u64 keep_a = 0 - borrow;  // all ones when a < m
-    Limbs r;
-    for (int i = 0; i < 4; ++i) r[i] = (a[i] & keep_a) | (d[i] & ~keep_a);
-    return r;
-}
+// The portable kernels below are written out with constant indices so that
+// every limb stays in a register and no loop or call is left in them.
 
-template <class P>
-Limbs add_portable(const Limbs& a, const Limbs& b) {
-    Limbs s;
-    u64 carry = 0;
-    for (int i = 0; i < 4; ++i) s[i] = adc(a[i], b[i], carry);
-    return reduce_once_ct(s, carry, P::MODULUS);
+// a + b and a − b over four limbs, with the carry (borrow) out. GCC 12
+// compiles a chain of 64-bit steps, each carry taken from the overflow
+// builtins, without branches on every target, though in about twice the
+// instructions of an adc chain. On aarch64 it makes adds/adcs (subs/sbcs) of
+// 128-bit halves, which on x86-64 it compiles to a branch on the carry.
+// Hence one form per target; both give the same limbs.
+#if defined(__aarch64__)
+inline u128 limb_pair(const Limbs& a, int i) { return (static_cast<u128>(a[i + 1]) << 64) | a[i]; }
+inline Limbs from_limb_pairs(u128 lo, u128 hi) {
+    return {static_cast<u64>(lo), static_cast<u64>(lo >> 64), static_cast<u64>(hi), static_cast<u64>(hi >> 64)};
 }
-
-template <class P>
-Limbs sub_portable(const Limbs& a, const Limbs& b) {
-    Limbs d;
-    u64 borrow = 0;
-    for (int i = 0; i < 4; ++i) d[i] = sbb(a[i], b[i], borrow);
-    const u64 mask = 0 - borrow;  // add p back when the subtraction wrapped
-    u64 carry = 0;
-    for (int i = 0; i < 4; ++i) d[i] = adc(d[i], P::MODULUS[i] & mask, carry);
+inline Limbs add4(const Limbs& a, const Limbs& b, bool& carry) {
+    u128 lo, hi;
+    const bool carry_lo = __builtin_add_overflow(limb_pair(a, 0), limb_pair(b, 0), &lo);
+    carry = __builtin_add_overflow(limb_pair(a, 2), limb_pair(b, 2), &hi) |
+            __builtin_add_overflow(hi, u128{carry_lo}, &hi);
+    return from_limb_pairs(lo, hi);
+}
+inline Limbs sub4(const Limbs& a, const Limbs& b, bool& borrow) {
+    u128 lo, hi;
+    const bool borrow_lo = __builtin_sub_overflow(limb_pair(a, 0), limb_pair(b, 0), &lo);
+    borrow = __builtin_sub_overflow(limb_pair(a, 2), limb_pair(b, 2), &hi) |
+             __builtin_sub_overflow(hi, u128{borrow_lo}, &hi);
+    return from_limb_pairs(lo, hi);
+}
+#else
+inline u64 add_carry(u64 a, u64 b, u64& carry) {
+    u64 s;
+    u64 carry_out = __builtin_add_overflow(a, b, &s);
+    carry_out += __builtin_add_overflow(s, carry, &s);
+    carry = carry_out;
+    return s;
+}
+inline u64 sub_borrow(u64 a, u64 b, u64& borrow) {
+    u64 d;
+    u64 borrow_out = __builtin_sub_overflow(a, b, &d);
+    borrow_out += __builtin_sub_overflow(d, borrow, &d);
+    borrow = borrow_out;
     return d;
 }
+inline Limbs add4(const Limbs& a, const Limbs& b, bool& carry) {
+    u64 c = 0;
+    const Limbs s = {add_carry(a[0], b[0], c), add_carry(a[1], b[1], c), add_carry(a[2], b[2], c),
+                     add_carry(a[3], b[3], c)};
+    carry = c;
+    return s;
+}
+inline Limbs sub4(const Limbs& a, const Limbs& b, bool& borrow) {
+    u64 c = 0;
+    const Limbs d = {sub_borrow(a[0], b[0], c), sub_borrow(a[1], b[1], c), sub_borrow(a[2], b[2], c),
+                     sub_borrow(a[3], b[3], c)};
+    borrow = c;
+    return d;
+}
+#endif
 
-// Operand scanning with interleaved reduction (CIOS), result below 2p
-// reduced once; p < 2^254 leaves room for the carries. a may be any 256-bit
-// value, b must be below p.
+// a − m when that does not borrow, else a (branch-free); top counts as a
+// fifth limb of a.
+inline Limbs reduce_once_ct(const Limbs& a, u64 top, const Limbs& m) {
+    bool borrow;
+    const Limbs d = sub4(a, m, borrow);
+    const u64 keep_a = 0 - static_cast<u64>(top < static_cast<u64>(borrow));  // all ones when a < m
+    return {(a[0] & keep_a) | (d[0] & ~keep_a), (a[1] & keep_a) | (d[1] & ~keep_a),
+            (a[2] & keep_a) | (d[2] & ~keep_a), (a[3] & keep_a) | (d[3] & ~keep_a)};
+}
+
+// a + b for a, b below p; the sum is below 2p < 2^256, so it needs no fifth limb.
+template <class P>
+inline __attribute__((always_inline)) Limbs add_portable(const Limbs& a, const Limbs& b) {
+    bool carry;
+    return reduce_once_ct(add4(a, b, carry), 0, P::MODULUS);
+}
+
+// a − b for a, b below p, adding p back when the difference wrapped (the
+// sum then wraps back below 2^256).
+template <class P>
+inline __attribute__((always_inline)) Limbs sub_portable(const Limbs& a, const Limbs& b) {
+    bool borrow;
+    const Limbs d = sub4(a, b, borrow);
+    const u64 mask = 0 - static_cast<u64>(borrow);
+    const Limbs& p = P::MODULUS;
+    bool carry;
+    return add4(d, {p[0] & mask, p[1] & mask, p[2] & mask, p[3] & mask}, carry);
+}
+
+// Product scanning with the reduction interleaved (as in redc_sum below):
+// column by column, the limb products a[i]·b[j] and the reduction products
+// m[i]·p[j] land in one three-word accumulator, and each of the first four
+// columns fixes the word m[i] that clears it. a may be any 256-bit value and
+// b must be below p: the result, (a·b + m·p)/2^256 < (2^256·p + 2^256·p)/2^256,
+// is below 2p, so four limbs hold it and one subtraction reduces it.
 template <class P>
 inline __attribute__((always_inline)) Limbs mont_mul_portable(const Limbs& a, const Limbs& b) {
-    u64 t[6] = {0, 0, 0, 0, 0, 0};
-    for (int i = 0; i < 4; ++i) {
-        u64 carry = 0;
-        for (int j = 0; j < 4; ++j) t[j] = mac(t[j], a[i], b[j], carry);
-        u64 c2 = 0;
-        t[4] = adc(t[4], carry, c2);
-        t[5] = c2;
-        const u64 m = t[0] * P::INV;
-        carry = 0;
-        mac(t[0], m, P::MODULUS[0], carry);
-        for (int j = 1; j < 4; ++j) t[j - 1] = mac(t[j], m, P::MODULUS[j], carry);
+    constexpr const Limbs& p = P::MODULUS;
+    u64 c0 = 0, c1 = 0, c2 = 0;
+    const auto acc = [&](u64 x, u64 y) { mul_acc_portable(c0, c1, c2, x, y); };
+    // The low word moves out and the accumulator shifts down one word.
+    const auto shift = [&] {
+        const u64 low = c0;
+        c0 = c1;
+        c1 = c2;
         c2 = 0;
-        t[3] = adc(t[4], carry, c2);
-        t[4] = t[5] + c2;
-    }
-    return reduce_once_ct({t[0], t[1], t[2], t[3]}, t[4], P::MODULUS);
+        return low;
+    };
+    // m = c0·(−p⁻¹) makes c0 + m·p0 vanish mod 2^64.
+    const auto reduce = [&] {
+        const u64 m = c0 * P::INV;
+        acc(m, p[0]);
+        shift();
+        return m;
+    };
+    acc(a[0], b[0]);
+    const u64 m0 = reduce();
+    acc(a[0], b[1]), acc(a[1], b[0]), acc(m0, p[1]);
+    const u64 m1 = reduce();
+    acc(a[0], b[2]), acc(a[1], b[1]), acc(a[2], b[0]), acc(m0, p[2]), acc(m1, p[1]);
+    const u64 m2 = reduce();
+    acc(a[0], b[3]), acc(a[1], b[2]), acc(a[2], b[1]), acc(a[3], b[0]), acc(m0, p[3]), acc(m1, p[2]), acc(m2, p[1]);
+    const u64 m3 = reduce();
+    acc(a[1], b[3]), acc(a[2], b[2]), acc(a[3], b[1]), acc(m1, p[3]), acc(m2, p[2]), acc(m3, p[1]);
+    const u64 r0 = shift();
+    acc(a[2], b[3]), acc(a[3], b[2]), acc(m2, p[3]), acc(m3, p[2]);
+    const u64 r1 = shift();
+    acc(a[3], b[3]), acc(m3, p[3]);
+    const u64 r2 = shift();
+    return reduce_once_ct({r0, r1, r2, c0}, 0, p);  // c1 is zero: the value is below 2p < 2^256
+}
+
+// a·a·2^-256 mod p for a below p: the schedule of mont_mul_portable with
+// each product a[i]·a[j], i ≠ j, computed once and added twice, so twelve of
+// the sixty-four word multiplications go.
+template <class P>
+inline __attribute__((always_inline)) Limbs mont_sqr_portable(const Limbs& a) {
+    constexpr const Limbs& p = P::MODULUS;
+    u64 c0 = 0, c1 = 0, c2 = 0;
+    const auto acc = [&](u64 x, u64 y) { mul_acc_portable(c0, c1, c2, x, y); };
+    const auto acc_twice = [&](u64 x, u64 y) {
+        const u128 product = static_cast<u128>(x) * y;
+        u128 c = (static_cast<u128>(c1) << 64) | c0;
+        c2 += __builtin_add_overflow(c, product, &c);
+        c2 += __builtin_add_overflow(c, product, &c);
+        c0 = static_cast<u64>(c);
+        c1 = static_cast<u64>(c >> 64);
+    };
+    const auto shift = [&] {
+        const u64 low = c0;
+        c0 = c1;
+        c1 = c2;
+        c2 = 0;
+        return low;
+    };
+    const auto reduce = [&] {
+        const u64 m = c0 * P::INV;
+        acc(m, p[0]);
+        shift();
+        return m;
+    };
+    acc(a[0], a[0]);
+    const u64 m0 = reduce();
+    acc_twice(a[0], a[1]), acc(m0, p[1]);
+    const u64 m1 = reduce();
+    acc_twice(a[0], a[2]), acc(a[1], a[1]), acc(m0, p[2]), acc(m1, p[1]);
+    const u64 m2 = reduce();
+    acc_twice(a[0], a[3]), acc_twice(a[1], a[2]), acc(m0, p[3]), acc(m1, p[2]), acc(m2, p[1]);
+    const u64 m3 = reduce();
+    acc_twice(a[1], a[3]), acc(a[2], a[2]), acc(m1, p[3]), acc(m2, p[2]), acc(m3, p[1]);
+    const u64 r0 = shift();
+    acc_twice(a[2], a[3]), acc(m2, p[3]), acc(m3, p[2]);
+    const u64 r1 = shift();
+    acc(a[3], a[3]), acc(m3, p[3]);
+    const u64 r2 = shift();
+    return reduce_once_ct({r0, r1, r2, c0}, 0, p);  // as in mont_mul_portable, with b = a
 }
 
 // The kernels Element uses: x86-64 assembly where the target has it (chosen
@@ -188,11 +303,21 @@ Limbs mont_mul(const Limbs& a, const Limbs& b) { return x86_64::mont_mul<P>(a, b
 #endif
 #else
 template <class P>
-Limbs add(const Limbs& a, const Limbs& b) { return add_portable<P>(a, b); }
+inline __attribute__((always_inline)) Limbs add(const Limbs& a, const Limbs& b) { return add_portable<P>(a, b); }
 template <class P>
-Limbs sub(const Limbs& a, const Limbs& b) { return sub_portable<P>(a, b); }
+inline __attribute__((always_inline)) Limbs sub(const Limbs& a, const Limbs& b) { return sub_portable<P>(a, b); }
 template <class P>
-Limbs mont_mul(const Limbs& a, const Limbs& b) { return mont_mul_portable<P>(a, b); }
+inline __attribute__((always_inline)) Limbs mont_mul(const Limbs& a, const Limbs& b) { return mont_mul_portable<P>(a, b); }
+#endif
+
+// Squaring has a schedule of its own in the portable form; the x86-64
+// kernels square by multiplying.
+#if defined(__x86_64__) && !defined(LUMORA_PORTABLE_FIELD)
+template <class P>
+Limbs mont_sqr(const Limbs& a) { return mont_mul<P>(a, a); }
+#else
+template <class P>
+inline __attribute__((always_inline)) Limbs mont_sqr(const Limbs& a) { return mont_sqr_portable<P>(a); }
 #endif
 
 }  // namespace detail
@@ -277,7 +402,7 @@ public:
     Element& operator-=(const Element& b) { return *this = *this - b; }
     Element& operator*=(const Element& b) { return *this = *this * b; }
     Element dbl() const { return *this + *this; }
-    Element square() const { return mont_mul(m_, m_); }
+    Element square() const { return from_mont(detail::mont_sqr<P>(m_)); }
 
     bool is_zero() const { return (m_[0] | m_[1] | m_[2] | m_[3]) == 0; }
     friend bool operator==(const Element& a, const Element& b) { return a.m_ == b.m_; }
@@ -416,6 +541,7 @@ private:
             c2 = 0;
         }
         r[3] = c0;  // the value is below 2^256, so nothing is left in c1
+#pragma GCC unroll 4
         for (int i = 0; i < subtractions; ++i) r = detail::reduce_once_ct(r, 0, P::MODULUS);
         return r;
     }

@@ -1,5 +1,6 @@
-// The kernels chosen for the build target against the portable forms, and
-// the square root against the textbook Tonelli–Shanks.
+// The field kernels, portable and chosen for the build target, against slow
+// references written the obvious way, and the square root against the
+// textbook Tonelli–Shanks.
 #include <gtest/gtest.h>
 
 #include "seeded_rng.h"
@@ -19,22 +20,98 @@ using lumora::testing::rng;
 
 Limbs random_limbs() { return {rng()(), rng()(), rng()(), rng()()}; }
 
-// Canonical values that stress carries and the final subtraction, then
-// random ones; `below_modulus` keeps them under p.
+// Limbs drawn mostly from the values where carries and borrows go wrong.
+Limbs edge_biased_limbs() {
+    Limbs r;
+    for (u64& limb : r) {
+        switch (rng()() % 6) {
+            case 0: limb = 0; break;
+            case 1: limb = 1; break;
+            case 2: limb = ~0ULL; break;
+            case 3: limb = ~0ULL - 1; break;
+            case 4: limb = 1ULL << 63; break;
+            default: limb = rng()(); break;
+        }
+    }
+    return r;
+}
+
+// Reduction by repeated subtraction, independent of the kernels under test.
+template <class P>
+Limbs reduce_slowly(Limbs r) {
+    while (detail::geq(r, P::MODULUS)) r = detail::sub_nocheck(r, P::MODULUS);
+    return r;
+}
+
+// a·b·2^-256 mod p the slow way: the full product, then 256 halvings mod p
+// (add p when odd, shift right), then one subtraction.
+template <class P>
+Limbs reference_mont_mul(const Limbs& a, const Limbs& b) {
+    std::array<u64, 9> x{};
+    for (int i = 0; i < 4; ++i) {
+        u64 carry = 0;
+        for (int j = 0; j < 4; ++j) {
+            const u128 t = static_cast<u128>(a[i]) * b[j] + x[i + j] + carry;
+            x[i + j] = static_cast<u64>(t);
+            carry = static_cast<u64>(t >> 64);
+        }
+        x[i + 4] = carry;
+    }
+    for (int bit = 0; bit < 256; ++bit) {
+        if (x[0] & 1) {
+            u64 carry = 0;
+            for (int i = 0; i < 9; ++i) x[i] = detail::adc(x[i], i < 4 ? P::MODULUS[i] : 0, carry);
+        }
+        for (int i = 0; i < 8; ++i) x[i] = (x[i] >> 1) | (x[i + 1] << 63);
+        x[8] >>= 1;
+    }
+    EXPECT_EQ(x[4] | x[5] | x[6] | x[7] | x[8], 0u);
+    return reduce_slowly<P>({x[0], x[1], x[2], x[3]});
+}
+
+template <class P>
+Limbs reference_add(const Limbs& a, const Limbs& b) {
+    Limbs s;
+    u64 carry = 0;
+    for (int i = 0; i < 4; ++i) s[i] = detail::adc(a[i], b[i], carry);
+    EXPECT_EQ(carry, 0u);  // a, b < p < 2^255
+    return reduce_slowly<P>(s);
+}
+
+template <class P>
+Limbs reference_sub(const Limbs& a, const Limbs& b) {
+    if (detail::geq(a, b)) return detail::sub_nocheck(a, b);
+    return detail::sub_nocheck(P::MODULUS, detail::sub_nocheck(b, a));
+}
+
+// Values that stress carries and the final subtraction, then edge-biased and
+// uniformly random ones; `below_modulus` keeps them under p.
 template <class P>
 std::vector<Limbs> operands(bool below_modulus) {
-    Limbs p_minus_1 = P::MODULUS, p_minus_2 = P::MODULUS;
+    const Limbs& p = P::MODULUS;
+    Limbs p_minus_1 = p, p_minus_2 = p, p_minus_2_64 = p, p_minus_2_128 = p;
     p_minus_1[0] -= 1;
     p_minus_2[0] -= 2;
-    std::vector<Limbs> v = {{0, 0, 0, 0}, {1, 0, 0, 0}, p_minus_1, p_minus_2, P::R, P::R2,
-                            {~0ULL, 0, 0, 0}, {0, 0, 0, P::MODULUS[3] - 1}};
+    p_minus_2_64[1] -= 1;
+    p_minus_2_128[2] -= 1;
+    std::vector<Limbs> v = {{0, 0, 0, 0}, {1, 0, 0, 0}, p_minus_1, p_minus_2, p_minus_2_64, p_minus_2_128, P::R,
+                            P::R2, {~0ULL, 0, 0, 0}, {~0ULL, ~0ULL, ~0ULL, 0}, {~0ULL, ~0ULL, ~0ULL, p[3] - 1},
+                            {0, 0, 0, p[3] - 1}, {0, 0, 0, p[3] >> 1}};
     if (!below_modulus) {
-        v.push_back(P::MODULUS);
-        v.push_back({~0ULL, ~0ULL, ~0ULL, ~0ULL});
+        Limbs p_plus_1 = p, two_p_minus_1;
+        p_plus_1[0] += 1;
+        u64 carry = 0;
+        for (int i = 0; i < 4; ++i) two_p_minus_1[i] = detail::adc(p[i], p[i], carry);
+        two_p_minus_1[0] -= 1;
+        for (const Limbs& l : std::vector<Limbs>{p, p_plus_1, two_p_minus_1, {0, 0, 0, 1ULL << 62},
+                                                 {~0ULL, ~0ULL, ~0ULL, (1ULL << 62) - 1}, {0, 0, 0, 1ULL << 63},
+                                                 {~0ULL, ~0ULL, ~0ULL, ~0ULL}, {0, 0, 0, ~0ULL}}) {
+            v.push_back(l);
+        }
     }
-    for (int i = 0; i < 300; ++i) {
-        Limbs r = random_limbs();
-        if (below_modulus) r = Element<P>::from_raw(r).mont();
+    for (int i = 0; i < 400; ++i) {
+        Limbs r = i % 2 ? random_limbs() : edge_biased_limbs();
+        if (below_modulus) r = reduce_slowly<P>(r);
         v.push_back(r);
     }
     return v;
@@ -49,33 +126,53 @@ void check_kernels_agree() {
         const Limbs& a_any = any[(i * 7) % any.size()];
         const Limbs& a = reduced[(i * 13 + 5) % reduced.size()];
         // Multiplication accepts any 256-bit left operand (from_raw relies on it).
-        EXPECT_EQ(detail::mont_mul<P>(a_any, b), detail::mont_mul_portable<P>(a_any, b));
+        const Limbs product = reference_mont_mul<P>(a_any, b);
+        EXPECT_EQ(detail::mont_mul_portable<P>(a_any, b), product);
+        EXPECT_EQ(detail::mont_mul<P>(a_any, b), product);
+        EXPECT_EQ(detail::mont_mul_portable<P>(a, a), reference_mont_mul<P>(a, a));
         EXPECT_EQ(detail::mont_mul<P>(a, a), detail::mont_mul_portable<P>(a, a));
+        EXPECT_EQ(detail::mont_sqr_portable<P>(a), detail::mont_mul_portable<P>(a, a));
+        EXPECT_EQ(detail::mont_sqr<P>(a), detail::mont_mul_portable<P>(a, a));
+        EXPECT_EQ(detail::mont_mul_portable<P>(a, b), detail::mont_mul_portable<P>(b, a));
 #if defined(__x86_64__) && !defined(LUMORA_PORTABLE_FIELD)
         // The baseline x86-64 form, which builds without BMI2/ADX use.
-        EXPECT_EQ(x86_64::mont_mul<P>(a_any, b), detail::mont_mul_portable<P>(a_any, b));
+        EXPECT_EQ(x86_64::mont_mul<P>(a_any, b), product);
 #endif
-        EXPECT_EQ(detail::add<P>(a, b), detail::add_portable<P>(a, b));
-        EXPECT_EQ(detail::sub<P>(a, b), detail::sub_portable<P>(a, b));
-        EXPECT_EQ(detail::sub<P>(b, a), detail::sub_portable<P>(b, a));
+        EXPECT_EQ(detail::add_portable<P>(a, b), reference_add<P>(a, b));
+        EXPECT_EQ(detail::add<P>(a, b), reference_add<P>(a, b));
+        for (const auto& [x, y] : {std::pair{a, b}, std::pair{b, a}, std::pair{a, a}}) {
+            EXPECT_EQ(detail::sub_portable<P>(x, y), reference_sub<P>(x, y));
+            EXPECT_EQ(detail::sub<P>(x, y), reference_sub<P>(x, y));
+        }
     }
 }
 
-TEST(FieldKernels, AgreeWithPortableForms) {
+TEST(FieldKernels, AgreeWithSlowReferences) {
     check_kernels_agree<FrParams>();
     check_kernels_agree<FsParams>();
 }
 
-TEST(FieldKernels, DotProductStepAgreesWithPortableForm) {
-    // On targets without a dedicated form this compares the portable form with itself.
+TEST(FieldKernels, DotProductStepAddsTheProduct) {
     const u64 max = ~0ULL;
-    std::vector<std::array<u64, 5>> cases = {{max, max, 0, max, max}, {max, max, max - 1, max, max}, {0, 0, 0, 0, 0}};
+    std::vector<std::array<u64, 5>> cases = {{max, max, 0, max, max}, {max, max, max - 1, max, max},
+                                             {0, 0, 0, 0, 0},         {max, 0, 0, 1, 1},
+                                             {0, max, 0, 1ULL << 63, 2}, {max, max, 5, 0, max}};
     for (int i = 0; i < 1000; ++i) cases.push_back({rng()(), rng()(), rng()() >> 8, rng()(), rng()()});
+    for (int i = 0; i < 1000; ++i) {
+        const Limbs e = edge_biased_limbs();
+        cases.push_back({e[0], e[1], e[2] >> 1, e[3], rng()()});
+    }
     for (const auto& [c0, c1, c2, x, y] : cases) {
+        const u128 p = static_cast<u128>(x) * y;
+        u64 carry = 0;
+        const u64 r0 = detail::adc(c0, static_cast<u64>(p), carry);
+        const u64 r1 = detail::adc(c1, static_cast<u64>(p >> 64), carry);
+        const u64 r2 = c2 + carry;
         u64 a0 = c0, a1 = c1, a2 = c2, b0 = c0, b1 = c1, b2 = c2;
         detail::mul_acc(a0, a1, a2, x, y);
         detail::mul_acc_portable(b0, b1, b2, x, y);
-        EXPECT_EQ(std::tie(a0, a1, a2), std::tie(b0, b1, b2));
+        EXPECT_EQ(std::tie(a0, a1, a2), std::tie(r0, r1, r2));
+        EXPECT_EQ(std::tie(b0, b1, b2), std::tie(r0, r1, r2));
     }
 }
 
