@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "common/cpu.h"
 #include "poseidon/grain.h"
+#include "poseidon/permutation_ifma_tables.h"
 
 namespace lumora::poseidon {
 
@@ -77,10 +79,30 @@ Spec Spec::create(std::size_t full_rounds, std::size_t partial_rounds) {
     for (std::size_t j = 0; j + 1 < h; ++j) k.tail_constants.push_back(n.mul_vector(c[h + partial_rounds + 1 + j]));
 
     auto [sparse, entry] = calculate_sparse_matrices(partial_rounds, m);
-    return Spec{full_rounds, MdsMatrices{m, entry, std::move(sparse)}, std::move(k)};
+    Spec spec{full_rounds, MdsMatrices{m, entry, std::move(sparse)}, std::move(k), nullptr};
+    if (cpu::features().avx512_ifma) spec.ifma_tables = make_ifma_tables(spec);
+    return spec;
 }
 
 void Spec::permute(State& state) const {
+    if (!cpu::dispatch().ifma_permutation || !permute_ifma(state)) permute_scalar(state);
+}
+
+bool Spec::permute_ifma([[maybe_unused]] State& state) const {
+#if defined(LUMORA_IFMA_PERMUTATION)
+    if (!ifma_tables || !cpu::features().avx512_ifma) return false;
+    ifma::u64 limbs[WIDTH][4];
+    for (std::size_t i = 0; i < WIDTH; ++i)
+        for (std::size_t j = 0; j < 4; ++j) limbs[i][j] = state[i].mont()[j];
+    ifma::permute_ifma(limbs, *ifma_tables);
+    for (std::size_t i = 0; i < WIDTH; ++i) state[i] = Fr::from_mont({limbs[i][0], limbs[i][1], limbs[i][2], limbs[i][3]});
+    return true;
+#else
+    return false;
+#endif
+}
+
+void Spec::permute_scalar(State& state) const {
     const std::size_t h = full_rounds / 2;
     const MdsMatrix& mds = matrices.mds_matrix;
 

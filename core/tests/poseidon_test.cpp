@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/cpu.h"
 #include "integers/u256.h"
 #include "poseidon/grain.h"
 #include "poseidon/sponge.h"
@@ -139,6 +140,89 @@ TEST(Spec, PermutationVectors) {
         for (std::size_t i = 0; i < WIDTH; ++i) s[i] = fr_from_hex(cases[k]["state"][i].text);
         spec().permute(s);
         expect_row(s, cases[k]["result"], "permutation " + std::to_string(k));
+    }
+}
+
+// An element biased towards the edges: zero, one, r − 1, r − 2, a power
+// of two, or any value.
+Fr edgy_element() {
+    switch (rng()() % 6) {
+        case 0: return Fr::zero();
+        case 1: return Fr::one();
+        case 2: return -Fr::one();
+        case 3: return -Fr::one() - Fr::one();
+        case 4: {
+            field::Repr r{};
+            const unsigned bit = rng()() % 254;
+            r[bit / 64] = std::uint64_t{1} << (bit % 64);
+            return Fr::from_raw(r);
+        }
+        default: return Fr::from_raw({rng()(), rng()(), rng()(), rng()()});
+    }
+}
+
+// The IFMA kernel against the 64-bit path, on CPUs that have it.
+class IfmaPermutation : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!cpu::features().avx512_ifma) GTEST_SKIP() << "this CPU has no AVX-512 IFMA";
+        ASSERT_NE(spec().ifma_tables, nullptr);
+    }
+
+    static void expect_agreement(const State& in, const std::string& what) {
+        State vector = in, scalar = in;
+        ASSERT_TRUE(spec().permute_ifma(vector));
+        spec().permute_scalar(scalar);
+        for (std::size_t i = 0; i < WIDTH; ++i) EXPECT_EQ(vector[i].to_hex(), scalar[i].to_hex()) << what << " [" << i << "]";
+    }
+};
+
+TEST_F(IfmaPermutation, KnownAnswers) {
+    const JsonValue& cases = vectors()["permutation"];
+    for (std::size_t k = 0; k < cases.size(); ++k) {
+        State s;
+        for (std::size_t i = 0; i < WIDTH; ++i) s[i] = fr_from_hex(cases[k]["state"][i].text);
+        ASSERT_TRUE(spec().permute_ifma(s));
+        expect_row(s, cases[k]["result"], "permutation " + std::to_string(k));
+    }
+}
+
+TEST_F(IfmaPermutation, EdgeStates) {
+    const Fr top = -Fr::one();  // r − 1, every limb of the 52-bit form in use
+    std::vector<std::pair<State, std::string>> states;
+    State s{};
+    states.emplace_back(s, "all zero");
+    s.fill(top);
+    states.emplace_back(s, "all r - 1");
+    s.fill(Fr::one());
+    states.emplace_back(s, "all one");
+    for (std::size_t i = 0; i < WIDTH; ++i) s[i] = i % 2 == 0 ? top : Fr::zero();
+    states.emplace_back(s, "r - 1 and zero alternating");
+    for (std::size_t i = 0; i < WIDTH; ++i) {
+        // Element 8 and element 0 take separate paths through the kernel.
+        State one_hot{};
+        one_hot[i] = top;
+        states.emplace_back(one_hot, "r - 1 at " + std::to_string(i));
+    }
+    for (const auto& [state, what] : states) expect_agreement(state, what);
+}
+
+TEST_F(IfmaPermutation, AgreesWithScalarOnRandomStates) {
+    for (int n = 0; n < 1000; ++n) expect_agreement(random_state(), "random state " + std::to_string(n));
+    for (int n = 0; n < 500; ++n) {
+        State s;
+        for (auto& x : s) x = edgy_element();
+        expect_agreement(s, "edge-biased state " + std::to_string(n));
+    }
+}
+
+TEST_F(IfmaPermutation, ChainedPermutationsStayIdentical) {
+    // Each output feeds the next input, as the sponge does with its state.
+    State vector = random_state(), scalar = vector;
+    for (int n = 0; n < 200; ++n) {
+        ASSERT_TRUE(spec().permute_ifma(vector));
+        spec().permute_scalar(scalar);
+        ASSERT_EQ(vector, scalar) << "after " << n + 1 << " permutations";
     }
 }
 
