@@ -70,6 +70,29 @@ TEST(Grain, InitialStateAndFirstBits) {
     EXPECT_EQ(state >> 80, 0u);
 }
 
+// The sequence b_0, b_1, … one step at a time, as the LFSR defines it.
+std::vector<std::uint64_t> grain_bits_stepwise(std::size_t words) {
+    unsigned __int128 s = Grain::initial_state(FULL_ROUNDS, PARTIAL_ROUNDS);
+    std::vector<std::uint64_t> out(words);
+    for (std::size_t n = 0; n < 64 * words; ++n) {
+        const bool bit = n < 80 ? ((s >> n) & 1) != 0 : [&] {
+            const bool b = ((s ^ (s >> 13) ^ (s >> 23) ^ (s >> 38) ^ (s >> 51) ^ (s >> 62)) & 1) != 0;
+            s = (s >> 1) | (static_cast<unsigned __int128>(b) << 79);
+            return b;
+        }();
+        out[n / 64] |= static_cast<std::uint64_t>(bit) << (n % 64);
+    }
+    return out;
+}
+
+TEST(Grain, WordsEqualTheStepwiseSequence) {
+    // Generation draws about 14,000 words; compare well past that.
+    const std::size_t words = 20000;
+    const auto expected = grain_bits_stepwise(words);
+    GrainStream stream(Grain::initial_state(FULL_ROUNDS, PARTIAL_ROUNDS));
+    for (std::size_t i = 0; i < words; ++i) ASSERT_EQ(stream.next_word(), expected[i]) << "word " << i;
+}
+
 TEST(Grain, RoundConstantsAndCauchyMatrixCheckpoints) {
     const auto [c, m] = Grain::generate(FULL_ROUNDS, PARTIAL_ROUNDS);
     ASSERT_EQ(c.size(), FULL_ROUNDS + PARTIAL_ROUNDS);
@@ -116,6 +139,38 @@ TEST(Spec, FactorisationReassemblesTheMatrix) {
     qt.rows[0] = s.first_row;
     for (std::size_t i = 0; i < RATE; ++i) qt.rows[i + 1][0] = s.first_column[i];
     EXPECT_EQ(p.mul(qt.transpose()), m);
+}
+
+TEST(Spec, SparseMatricesEqualTheStepwiseFactorisation) {
+    // The derivation step by step: factorise acc, acc = Mᵗ·P, n times; the
+    // factor split off last serves the first partial round.
+    const auto [c, m] = Grain::generate(FULL_ROUNDS, PARTIAL_ROUNDS);
+    for (const std::size_t rounds : {std::size_t{1}, std::size_t{2}, std::size_t{5}, PARTIAL_ROUNDS}) {
+        const MdsMatrix mt = m.transpose();
+        MdsMatrix acc = mt;
+        std::vector<SparseMdsMatrix> expected;
+        for (std::size_t i = 0; i < rounds; ++i) {
+            auto [p, s] = factorise(acc);
+            acc = mt.mul(p);
+            expected.insert(expected.begin(), s);
+        }
+        const auto [sparse, entry] = calculate_sparse_matrices(rounds, m);
+        EXPECT_EQ(sparse, expected) << rounds << " rounds";
+        EXPECT_EQ(entry, acc.transpose()) << rounds << " rounds";
+    }
+}
+
+TEST(Matrix, PowersAndRowProducts) {
+    const auto [c, m] = Grain::generate(FULL_ROUNDS, PARTIAL_ROUNDS);
+    MdsMatrix power = m;
+    for (std::size_t e = 1; e <= 9; ++e) {
+        EXPECT_EQ(m.pow(e), power) << "power " << e;
+        power = power.mul(m);
+    }
+    // v·M is the first row of the matrix whose first row is v, times M.
+    MdsMatrix lifted{};
+    lifted.rows[0] = c[3];
+    EXPECT_EQ(m.mul_row_vector(c[3]), lifted.mul(m).rows[0]);
 }
 
 TEST(Spec, OptimisedPermutationEqualsPlainOne) {
