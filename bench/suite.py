@@ -67,6 +67,8 @@ CORE_ROWS = [
     ("Fr inversion (constant time)", "BM_FrInvertCt"),
     ("Fr square root", "BM_FrSqrt"),
     ("Poseidon permutation", "BM_Permutation"),
+    ("Poseidon permutation, 64-bit path", "BM_PermutationScalar"),
+    ("Poseidon permutation, IFMA path", "BM_PermutationIfma"),
     ("word hasher, 5 elements", "BM_HashFiveElements"),
     ("word hasher, 16 words", "BM_HashSixteenWords"),
     ("fixed-base mul (signing generator)", "BM_MulSigningGeneratorFixedBase"),

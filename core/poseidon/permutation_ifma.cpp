@@ -27,10 +27,12 @@
 // The vector types carry may_alias, which a template argument drops; the
 // structs below never alias other types, so nothing is lost.
 #pragma GCC diagnostic ignored "-Wignored-attributes"
+#if defined(__GNUC__) && !defined(__clang__)
 // GCC 12 takes the intrinsics' deliberately undefined pass-through vectors
 // for uninitialised variables.
 #pragma GCC diagnostic ignored "-Wuninitialized"
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 #define LUMORA_IFMA_TARGET __attribute__((target("avx512f,avx512ifma,avx512vl,avx512dq")))
 // Called several times, kept out of line: the code is large.

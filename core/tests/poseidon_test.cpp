@@ -10,6 +10,7 @@
 #include "common/cpu.h"
 #include "integers/u256.h"
 #include "poseidon/grain.h"
+#include "poseidon/permutation_ifma_tables.h"
 #include "poseidon/sponge.h"
 #include "vector_file.h"
 
@@ -160,6 +161,21 @@ TEST(Spec, SparseMatricesEqualTheStepwiseFactorisation) {
     }
 }
 
+TEST(Matrix, CauchyEntriesInvertTheirSums) {
+    Vector<WIDTH> xs, ys;
+    for (auto& x : xs) x = random_state()[0];
+    for (auto& y : ys) y = random_state()[0];
+    const MdsMatrix m = cauchy(xs, ys);
+    for (std::size_t i = 0; i < WIDTH; ++i)
+        for (std::size_t j = 0; j < WIDTH; ++j) EXPECT_EQ(m.rows[i][j] * (xs[i] + ys[j]), Fr::one()) << i << ", " << j;
+    // A zero sum anywhere aborts, the first and the last included.
+    for (const auto& [i, j] : {std::pair{0, 0}, std::pair{3, 5}, std::pair{8, 8}}) {
+        Vector<WIDTH> bad = xs;
+        bad[i] = -ys[j];
+        EXPECT_THROW(cauchy(bad, ys), Abort) << i << ", " << j;
+    }
+}
+
 TEST(Matrix, PowersAndRowProducts) {
     const auto [c, m] = Grain::generate(FULL_ROUNDS, PARTIAL_ROUNDS);
     MdsMatrix power = m;
@@ -213,6 +229,89 @@ Fr edgy_element() {
             return Fr::from_raw(r);
         }
         default: return Fr::from_raw({rng()(), rng()(), rng()(), rng()()});
+    }
+}
+
+// Five 52-bit limbs back into four 64-bit ones.
+field::Limbs join52(const ifma::u64* l) {
+    return {l[0] | (l[1] << 52), (l[1] >> 12) | (l[2] << 40), (l[2] >> 24) | (l[3] << 28), (l[3] >> 36) | (l[4] << 16)};
+}
+
+// x·2^260 mod r, the kernel's form, as 64-bit limbs: the 64-bit form of 16·x.
+field::Limbs form52_limbs(const Fr& x) { return (x * Fr::from_u64(16)).mont(); }
+
+field::Limbs lane_limbs(const ifma::u64 (&lanes)[ifma::LIMBS][ifma::LANES], int lane) {
+    ifma::u64 l[ifma::LIMBS];
+    for (int j = 0; j < ifma::LIMBS; ++j) l[j] = lanes[j][lane];
+    return join52(l);
+}
+
+// The kernel's tables are built on any CPU; check them against Fr arithmetic.
+TEST(IfmaTables, ConstantsInTheKernelsForm) {
+    const auto t = make_ifma_tables(spec());
+    ASSERT_NE(t, nullptr);
+    for (int j = 0; j < ifma::LIMBS; ++j) {
+        EXPECT_LT(t->modulus[j], std::uint64_t{1} << 52);
+        EXPECT_LT(t->one[j], std::uint64_t{1} << 52);
+    }
+    EXPECT_EQ(join52(t->modulus), field::FrParams::MODULUS);
+    EXPECT_EQ(((t->modulus[0] * t->inv) + 1) & ((std::uint64_t{1} << 52) - 1), 0u);  // r·inv ≡ −1 mod 2^52
+    EXPECT_EQ(join52(t->one), form52_limbs(Fr::one()));
+
+    const auto& k = spec().constants;
+    const auto& m = spec().matrices;
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(lane_limbs(t->first_constants.lanes, i), form52_limbs(k.head_constants[0][i]));
+    EXPECT_EQ(join52(t->first_constants.last), form52_limbs(k.head_constants[0][8]));
+    const State folded = m.entry_matrix.mul_vector(k.head_constants[4]);
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(lane_limbs(t->folded_constants[3].lanes, i), form52_limbs(folded[i]));
+    EXPECT_EQ(join52(t->folded_constants[3].last), form52_limbs(folded[8]));
+    for (int i = 0; i < 8; ++i) {
+        for (int j = 0; j < 9; ++j) {
+            EXPECT_EQ(lane_limbs(t->mds.columns[j], i), form52_limbs(m.mds_matrix.rows[i][j]));
+            EXPECT_EQ(lane_limbs(t->mds_out.columns[j], i), m.mds_matrix.rows[i][j].mont());
+        }
+        EXPECT_EQ(lane_limbs(t->entry.last_row, i), form52_limbs(m.entry_matrix.rows[8][i]));
+    }
+    EXPECT_EQ(lane_limbs(t->entry.corner, 0), form52_limbs(m.entry_matrix.rows[8][8]));
+    for (int i = 1; i < 8; ++i) EXPECT_EQ(lane_limbs(t->entry.corner, i), field::Limbs{}) << i;
+
+    for (const int r : {0, 1, 31, 62}) {
+        const auto& p = t->partial[r];
+        const auto& s = m.sparse_rounds[r];
+        const Fr c = k.partial_constants[r];
+        Fr correction = Fr::zero();
+        for (std::size_t i = 0; r > 0 && i < RATE; ++i) correction += s.first_row[i + 1] * m.sparse_rounds[r - 1].first_column[i];
+        ifma::u64 lane0[ifma::LIMBS], lane1[ifma::LIMBS];
+        const auto pair = [&](const ifma::u64 (&v)[ifma::LIMBS][2]) {
+            for (int j = 0; j < ifma::LIMBS; ++j) {
+                lane0[j] = v[j][0];
+                lane1[j] = v[j][1];
+            }
+        };
+        pair(p.offsets);
+        EXPECT_EQ(join52(lane0), form52_limbs(s.first_row[0] * c)) << r;
+        EXPECT_EQ(join52(lane1), form52_limbs(c)) << r;
+        pair(p.correction);
+        EXPECT_EQ(join52(lane0), form52_limbs(correction)) << r;
+        EXPECT_EQ(join52(lane1), field::Limbs{}) << r;
+        for (int i = 0; i < 8; ++i) {
+            EXPECT_EQ(lane_limbs(p.first_row_rest, i), form52_limbs(s.first_row[i + 1])) << r;
+            EXPECT_EQ(lane_limbs(p.first_column, i), form52_limbs(s.first_column[i])) << r;
+        }
+    }
+    // Only the system's round counts have a kernel.
+    Spec other = spec();
+    other.full_rounds = 6;
+    EXPECT_EQ(make_ifma_tables(other), nullptr);
+}
+
+TEST(Spec, EveryPathGivesTheSameResult) {
+    // permute() takes whichever path this process dispatches to.
+    for (int n = 0; n < 50; ++n) {
+        State a = random_state(), b = a;
+        spec().permute(a);
+        spec().permute_scalar(b);
+        EXPECT_EQ(a, b);
     }
 }
 
