@@ -14,12 +14,9 @@
 #include <vector>
 
 #include "poseidon/matrix.h"
+#include "poseidon/permutation_ifma.h"
 
 namespace lumora::poseidon {
-
-namespace ifma {
-struct Tables;
-}
 
 constexpr std::size_t FULL_ROUNDS = 8;
 constexpr std::size_t PARTIAL_ROUNDS = 63;
