@@ -205,18 +205,6 @@ LUMORA_IFMA_INLINE Elem<__m512i> broadcast_lane(const Elem<__m512i>& x, int lane
     return e;
 }
 
-// Every column summed over the eight lanes, the total in every lane.
-LUMORA_IFMA_INLINE void sum_lanes_all(Wide<__m512i>& t) {
-#pragma GCC unroll 10
-    for (int k = 0; k < 2 * LIMBS; ++k) {
-        __m512i x = t.c[k];
-        x = _mm512_add_epi64(x, _mm512_permutex_epi64(x, 0xb1));  // swap neighbours
-        x = _mm512_add_epi64(x, _mm512_permutex_epi64(x, 0x4e));  // swap pairs
-        x = _mm512_add_epi64(x, _mm512_shuffle_i64x2(x, x, 0x4e));  // swap halves
-        t.c[k] = x;
-    }
-}
-
 // Every column summed over the eight lanes, the total in lane 0 of a
 // 128-bit vector whose lane 1 is zero.
 LUMORA_IFMA_INLINE Wide<__m128i> sum_lanes_first(const Wide<__m512i>& t) {
@@ -237,26 +225,45 @@ struct Full {
     Elem<__m512i> e;
 };
 
-// new = A·s + k, one reduction per output. Element 8's row is a lane-wise
-// product summed across the lanes.
-LUMORA_IFMA_INLINE Full dense_product(const Full& s, const Dense& a, const Nine* k, const Modulus<__m512i>& q) {
-    Wide<__m512i> t = wide_zero<__m512i>();
-#pragma GCC unroll 8
-    for (int j = 0; j < LANES; ++j) mul_acc(t, load8(a.columns[j]), broadcast_lane(s.v, j));
-    mul_acc(t, load8(a.columns[8]), s.e);
-    Wide<__m512i> t8 = wide_zero<__m512i>();
-    mul_acc(t8, load8(a.last_row), s.v);
-    mul_acc(t8, load8(a.corner), s.e);
-    sum_lanes_all(t8);
-    if (k != nullptr) {
-        add_shifted(t, load8(k->lanes));
-        add_shifted(t8, splat8(k->last));
-    }
-    return Full{reduce(t, q), reduce(t8, q)};
+LUMORA_IFMA_INLINE Elem<__m512i> broadcast_first(const Elem<__m128i>& x) {
+    Elem<__m512i> e;
+#pragma GCC unroll 5
+    for (int j = 0; j < LIMBS; ++j) e.l[j] = _mm512_broadcastq_epi64(x.l[j]);
+    return e;
 }
 
-LUMORA_IFMA_OUTLINE void full_round(Full& s, const Dense& a, const Nine* k, const Modulus<__m512i>& q) {
-    s = dense_product(Full{pow5(s.v, q), pow5(s.e, q)}, a, k, q);
+// The S-box layer, then new = A·s + k with one reduction per output.
+// Element 8 alone goes through 128-bit vectors (which issue twice as fast as
+// 512-bit ones); its row of A is a lane-wise product summed across the lanes.
+LUMORA_IFMA_OUTLINE void full_round(Full& s, const Dense& a, const Nine* k, const Modulus<__m512i>& q8,
+                                    const Modulus<__m128i>& q2) {
+    const Elem<__m512i> v = pow5(s.v, q8);
+    Elem<__m128i> e8;
+#pragma GCC unroll 5
+    for (int j = 0; j < LIMBS; ++j) e8.l[j] = _mm512_castsi512_si128(s.e.l[j]);
+    e8 = pow5(e8, q2);
+    const Elem<__m512i> e = broadcast_first(e8);
+
+    Wide<__m512i> t = wide_zero<__m512i>();
+#pragma GCC unroll 8
+    for (int j = 0; j < LANES; ++j) mul_acc(t, load8(a.columns[j]), broadcast_lane(v, j));
+    mul_acc(t, load8(a.columns[8]), e);
+    Wide<__m512i> t8 = wide_zero<__m512i>();
+    mul_acc(t8, load8(a.last_row), v);
+    Wide<__m128i> u8 = sum_lanes_first(t8);
+    Elem<__m128i> corner;  // (A[8][8], 0)
+#pragma GCC unroll 5
+    for (int j = 0; j < LIMBS; ++j) corner.l[j] = _mm_load_si128(reinterpret_cast<const __m128i*>(a.corner[j]));
+    mul_acc(u8, corner, e8);
+    if (k != nullptr) {
+        add_shifted(t, load8(k->lanes));
+        Elem<__m128i> last;
+#pragma GCC unroll 5
+        for (int j = 0; j < LIMBS; ++j) splat(last.l[j], k->last[j]);
+        add_shifted(u8, last);
+    }
+    s.v = reduce(t, q8);
+    s.e = broadcast_first(reduce(u8, q2));
 }
 
 // Lane 0 in both lanes, lane 1 in both lanes.
@@ -286,12 +293,6 @@ LUMORA_IFMA_INLINE Elem<__m128i> high_lanes(const Elem<__m128i>& a, const Elem<_
     return e;
 }
 
-LUMORA_IFMA_INLINE Elem<__m512i> broadcast_first(const Elem<__m128i>& x) {
-    Elem<__m512i> e;
-#pragma GCC unroll 5
-    for (int j = 0; j < LIMBS; ++j) e.l[j] = _mm512_broadcastq_epi64(x.l[j]);
-    return e;
-}
 
 // The 63 partial rounds. Element 0 (x) runs through a serial chain; the
 // elements 1 to 8 (w, across the lanes) only receive fc·s0 each round. Per
@@ -451,15 +452,15 @@ LUMORA_IFMA_TARGET void permute(u64 (&state)[9][4], const Tables& tables) {
         }
     }
 
-    full_round(s, tables.mds, &tables.folded_constants[0], q8);
-    full_round(s, tables.mds, &tables.folded_constants[1], q8);
-    full_round(s, tables.mds, &tables.folded_constants[2], q8);
-    full_round(s, tables.entry, &tables.folded_constants[3], q8);
+    full_round(s, tables.mds, &tables.folded_constants[0], q8, q2);
+    full_round(s, tables.mds, &tables.folded_constants[1], q8, q2);
+    full_round(s, tables.mds, &tables.folded_constants[2], q8, q2);
+    full_round(s, tables.entry, &tables.folded_constants[3], q8, q2);
     s = partial_rounds(s, tables.partial, splat8(tables.one), q8, q2);
-    full_round(s, tables.mds, &tables.folded_constants[4], q8);
-    full_round(s, tables.mds, &tables.folded_constants[5], q8);
-    full_round(s, tables.mds, &tables.folded_constants[6], q8);
-    full_round(s, tables.mds_out, nullptr, q8);
+    full_round(s, tables.mds, &tables.folded_constants[4], q8, q2);
+    full_round(s, tables.mds, &tables.folded_constants[5], q8, q2);
+    full_round(s, tables.mds, &tables.folded_constants[6], q8, q2);
+    full_round(s, tables.mds_out, nullptr, q8, q2);
 
     // Out: the last product is already in the 64-bit form, below 2r.
     __m512i out[4], out8[4];
