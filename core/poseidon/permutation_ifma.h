@@ -6,8 +6,11 @@
 // of the rest runs. It knows nothing of Fr; the caller prepares the tables
 // (from the generated parameters, once) and passes the state as raw limbs.
 //
-// Only call permute_ifma() when cpu::dispatch().ifma_permutation is true:
-// on any other CPU its instructions fault.
+// Only call permute_ifma() on a CPU with AVX-512 IFMA, VL and DQ whose OS
+// saves their state (cpu::features().avx512_ifma): elsewhere its
+// instructions fault. The hashing path enters it only when the process runs
+// that path (cpu::dispatch().ifma_permutation); the tests and benchmarks
+// compare it with the 64-bit path whatever LUMORA_CPU says.
 #pragma once
 
 #include <cstdint>
