@@ -23,6 +23,33 @@ void BM_Permutation(benchmark::State& st) {
 }
 BENCHMARK(BM_Permutation)->Unit(benchmark::kMicrosecond);
 
+// The two paths side by side, whatever the dispatch chooses.
+void BM_PermutationScalar(benchmark::State& st) {
+    const poseidon::Spec& spec = poseidon::get_poseidon_hasher().spec();
+    poseidon::State s;
+    for (std::size_t i = 0; i < s.size(); ++i) s[i] = Fr::from_u64(i + 1);
+    for (auto _ : st) {
+        spec.permute_scalar(s);
+        benchmark::DoNotOptimize(s);
+    }
+}
+BENCHMARK(BM_PermutationScalar)->Unit(benchmark::kMicrosecond);
+
+void BM_PermutationIfma(benchmark::State& st) {
+    const poseidon::Spec& spec = poseidon::get_poseidon_hasher().spec();
+    poseidon::State s;
+    for (std::size_t i = 0; i < s.size(); ++i) s[i] = Fr::from_u64(i + 1);
+    if (!spec.permute_ifma(s)) {
+        st.SkipWithError("no AVX-512 IFMA on this CPU");
+        return;
+    }
+    for (auto _ : st) {
+        spec.permute_ifma(s);
+        benchmark::DoNotOptimize(s);
+    }
+}
+BENCHMARK(BM_PermutationIfma)->Unit(benchmark::kMicrosecond);
+
 // What the first hash in a process pays once.
 void BM_ParameterGeneration(benchmark::State& st) {
     for (auto _ : st) {

@@ -2,12 +2,31 @@
 // matrix from the instance parameters alone.
 #pragma once
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "poseidon/matrix.h"
 
 namespace lumora::poseidon {
+
+// The LFSR's bit sequence b_0, b_1, …: b_0 to b_79 are the initial state
+// (state bit i is b_i), then every step appends
+//   b_(n+80) = b_n ^ b_(n+13) ^ b_(n+23) ^ b_(n+38) ^ b_(n+51) ^ b_(n+62),
+// which is also the bit the step returns. Produced 64 bits at a time.
+class GrainStream {
+public:
+    explicit GrainStream(unsigned __int128 initial_state);
+
+    // The next 64 bits of the sequence from b_0 on: bit j of the i-th word
+    // (counting from 0) is b_(64i+j).
+    std::uint64_t next_word();
+
+private:
+    // Words i to i + 4 of the sequence; word i is returned next.
+    std::array<std::uint64_t, 5> window_{};
+};
 
 class Grain {
 public:
@@ -20,10 +39,6 @@ public:
 
     // The initial state, advanced by the 160 steps whose bits are discarded.
     Grain(std::size_t full_rounds, std::size_t partial_rounds);
-
-    // One LFSR step: the feedback bit s0 ^ s13 ^ s23 ^ s38 ^ s51 ^ s62, shifted
-    // in as the new bit 79, and returned.
-    bool new_bit();
 
     // A 254-bit candidate from fresh output bits, most significant first,
     // retried while it is not below r.
@@ -38,11 +53,17 @@ public:
                                                                      std::size_t partial_rounds);
 
 private:
-    // One output bit: pairs (x, y) are drawn until x is 1, and y is the bit.
-    bool next_output_bit();
+    // The next n output bits (n ≤ 32), the first one most significant. An
+    // output bit comes from a pair of steps (x, y): y when x is 1, nothing
+    // when x is 0.
+    std::uint64_t take_output_bits(unsigned n);
+    // The output of the pairs in the lowest `bytes` bytes of sequence bits.
+    void append_pairs(std::uint64_t bits, unsigned bytes);
     field::Repr next_254_bits();
 
-    unsigned __int128 state_;  // bit i is s[i]; bits 80 and up stay zero
+    GrainStream stream_;
+    std::uint64_t output_ = 0;     // output bits not yet taken, the oldest highest
+    unsigned output_bits_ = 0;
 };
 
 }  // namespace lumora::poseidon

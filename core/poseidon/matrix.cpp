@@ -3,13 +3,22 @@
 namespace lumora::poseidon {
 
 MdsMatrix cauchy(const Vector<WIDTH>& xs, const Vector<WIDTH>& ys) {
+    // All 81 inverses from one (Montgomery's batch inversion): with prefix
+    // products q_k = s_0·…·s_k, s_k⁻¹ = q_(k−1)·q_k⁻¹ and q_(k−1)⁻¹ = q_k⁻¹·s_k.
+    constexpr std::size_t n = WIDTH * WIDTH;
+    std::array<Fr, n> sums, prefix;
+    Fr running = Fr::one();
+    for (std::size_t k = 0; k < n; ++k) {
+        sums[k] = xs[k / WIDTH] + ys[k % WIDTH];
+        if (sums[k].is_zero()) abort_with("poseidon: zero sum in the Cauchy matrix");
+        prefix[k] = running;  // the product of the sums before k
+        running *= sums[k];
+    }
+    Fr inv = *running.inverse();  // non-zero: a product of non-zero elements
     MdsMatrix m;
-    for (std::size_t i = 0; i < WIDTH; ++i) {
-        for (std::size_t j = 0; j < WIDTH; ++j) {
-            const auto inv = (xs[i] + ys[j]).inverse();
-            if (!inv) abort_with("poseidon: zero sum in the Cauchy matrix");
-            m.rows[i][j] = *inv;
-        }
+    for (std::size_t k = n; k-- > 0;) {
+        m.rows[k / WIDTH][k % WIDTH] = inv * prefix[k];
+        inv *= sums[k];
     }
     return m;
 }

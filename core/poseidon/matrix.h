@@ -82,6 +82,19 @@ struct Matrix {
         return inv;
     }
 
+    // v·this: u[j] = sum over i of v[i]·rows[i][j].
+    Vector<N> mul_row_vector(const Vector<N>& v) const { return transpose().mul_vector(v); }
+
+    // this^e for e ≥ 1, by squaring and multiplying.
+    Matrix pow(std::size_t e) const {
+        Matrix result = *this, base = *this;
+        for (--e; e != 0; e >>= 1) {
+            if (e & 1) result = result.mul(base);
+            if (e > 1) base = base.mul(base);
+        }
+        return result;
+    }
+
     friend bool operator==(const Matrix&, const Matrix&) = default;
 };
 

@@ -1,8 +1,8 @@
 #include "poseidon/parameters.h"
 
-#include <algorithm>
-
+#include "common/cpu.h"
 #include "poseidon/grain.h"
+#include "poseidon/permutation_ifma_tables.h"
 
 namespace lumora::poseidon {
 
@@ -37,18 +37,46 @@ void add_constants(State& state, const State& row) {
 
 std::pair<std::vector<SparseMdsMatrix>, MdsMatrix> calculate_sparse_matrices(std::size_t partial_rounds,
                                                                              const MdsMatrix& m) {
+    // The factorisation repeated on acc_0 = Mᵗ, acc_(k+1) = Mᵗ·P_k, where P_k
+    // keeps only acc_k's lower-right block B_k, has a closed form. With Mᵗ
+    // split into its corner a, first row f (below: the other eight entries),
+    // first column w and lower-right block H:
+    //   B_k = H^(k+1), acc_k's first column is always (a, w), and its first
+    //   row is (a, f·H^k);
+    // so the factor S_k has first row (a, H^−(k+1)·w) and first column f·H^k,
+    // and the final acc is Mᵗ·diag(1, H^n). One inversion instead of one per
+    // round, and products of vectors instead of matrices.
     const MdsMatrix mt = m.transpose();
-    MdsMatrix acc = mt;
-    std::vector<SparseMdsMatrix> sparse;
-    sparse.reserve(partial_rounds);
-    for (std::size_t i = 0; i < partial_rounds; ++i) {
-        auto [p, s] = factorise(acc);
-        acc = mt.mul(p);
-        sparse.push_back(s);
+    Matrix<RATE> h;
+    Vector<RATE> w, f;
+    for (std::size_t i = 0; i < RATE; ++i) {
+        w[i] = mt.rows[i + 1][0];
+        f[i] = mt.rows[0][i + 1];
+        for (std::size_t j = 0; j < RATE; ++j) h.rows[i][j] = mt.rows[i + 1][j + 1];
     }
-    // The factor split off last belongs to the first partial round.
-    std::reverse(sparse.begin(), sparse.end());
-    return {std::move(sparse), acc.transpose()};
+    const Matrix<RATE> h_inv = h.invert();
+
+    std::vector<SparseMdsMatrix> sparse(partial_rounds);
+    Vector<RATE> u = w, row = f;
+    for (std::size_t k = 0; k < partial_rounds; ++k) {
+        u = h_inv.mul_vector(u);
+        // Factors are split off from the last partial round backwards.
+        SparseMdsMatrix& s = sparse[partial_rounds - 1 - k];
+        s.first_row[0] = mt.rows[0][0];
+        for (std::size_t i = 0; i < RATE; ++i) {
+            s.first_row[i + 1] = u[i];
+            s.first_column[i] = row[i];
+        }
+        row = h.mul_row_vector(row);
+    }
+
+    MdsMatrix p = MdsMatrix::identity();
+    if (partial_rounds > 0) {
+        const Matrix<RATE> hn = h.pow(partial_rounds);
+        for (std::size_t i = 0; i < RATE; ++i)
+            for (std::size_t j = 0; j < RATE; ++j) p.rows[i + 1][j + 1] = hn.rows[i][j];
+    }
+    return {std::move(sparse), mt.mul(p).transpose()};
 }
 
 Spec Spec::create(std::size_t full_rounds, std::size_t partial_rounds) {
@@ -77,10 +105,30 @@ Spec Spec::create(std::size_t full_rounds, std::size_t partial_rounds) {
     for (std::size_t j = 0; j + 1 < h; ++j) k.tail_constants.push_back(n.mul_vector(c[h + partial_rounds + 1 + j]));
 
     auto [sparse, entry] = calculate_sparse_matrices(partial_rounds, m);
-    return Spec{full_rounds, MdsMatrices{m, entry, std::move(sparse)}, std::move(k)};
+    Spec spec{full_rounds, MdsMatrices{m, entry, std::move(sparse)}, std::move(k), nullptr};
+    if (cpu::features().avx512_ifma) spec.ifma_tables = make_ifma_tables(spec);
+    return spec;
 }
 
 void Spec::permute(State& state) const {
+    if (!cpu::dispatch().ifma_permutation || !permute_ifma(state)) permute_scalar(state);
+}
+
+bool Spec::permute_ifma([[maybe_unused]] State& state) const {
+#if defined(LUMORA_IFMA_PERMUTATION)
+    if (!ifma_tables || !cpu::features().avx512_ifma) return false;
+    ifma::u64 limbs[WIDTH][4];
+    for (std::size_t i = 0; i < WIDTH; ++i)
+        for (std::size_t j = 0; j < 4; ++j) limbs[i][j] = state[i].mont()[j];
+    ifma::permute_ifma(limbs, *ifma_tables);
+    for (std::size_t i = 0; i < WIDTH; ++i) state[i] = Fr::from_mont({limbs[i][0], limbs[i][1], limbs[i][2], limbs[i][3]});
+    return true;
+#else
+    return false;
+#endif
+}
+
+void Spec::permute_scalar(State& state) const {
     const std::size_t h = full_rounds / 2;
     const MdsMatrix& mds = matrices.mds_matrix;
 

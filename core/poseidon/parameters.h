@@ -10,9 +10,11 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <vector>
 
 #include "poseidon/matrix.h"
+#include "poseidon/permutation_ifma.h"
 
 namespace lumora::poseidon {
 
@@ -41,14 +43,23 @@ struct Spec {
     std::size_t full_rounds = 0;
     MdsMatrices matrices;
     OptimizedConstants constants;
+    // The same parameters for the AVX-512 IFMA kernel, built when the CPU
+    // has it (null otherwise, and for other round counts).
+    std::shared_ptr<const ifma::Tables> ifma_tables;
 
     // Generates the tables for (full_rounds, partial_rounds); the system uses
     // (FULL_ROUNDS, PARTIAL_ROUNDS) only. Costly: build once and share. An odd
     // count of full rounds, or fewer than two, aborts.
     static Spec create(std::size_t full_rounds, std::size_t partial_rounds);
 
-    // The permutation, in place.
+    // The permutation, in place, by the fastest path this process runs
+    // (cpu::dispatch()). Every path gives the same result.
     void permute(State& state) const;
+    // The permutation with 64-bit field arithmetic only.
+    void permute_scalar(State& state) const;
+    // The permutation with the IFMA kernel, whatever the dispatch says; false
+    // (and the state untouched) when the CPU lacks it or there are no tables.
+    bool permute_ifma(State& state) const;
 };
 
 // The sparse matrices of the partial rounds in use order, and the dense entry

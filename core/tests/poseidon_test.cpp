@@ -7,8 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "common/cpu.h"
 #include "integers/u256.h"
 #include "poseidon/grain.h"
+#include "poseidon/permutation_ifma_tables.h"
 #include "poseidon/sponge.h"
 #include "vector_file.h"
 
@@ -69,6 +71,29 @@ TEST(Grain, InitialStateAndFirstBits) {
     EXPECT_EQ(state >> 80, 0u);
 }
 
+// The sequence b_0, b_1, … one step at a time, as the LFSR defines it.
+std::vector<std::uint64_t> grain_bits_stepwise(std::size_t words) {
+    unsigned __int128 s = Grain::initial_state(FULL_ROUNDS, PARTIAL_ROUNDS);
+    std::vector<std::uint64_t> out(words);
+    for (std::size_t n = 0; n < 64 * words; ++n) {
+        const bool bit = n < 80 ? ((s >> n) & 1) != 0 : [&] {
+            const bool b = ((s ^ (s >> 13) ^ (s >> 23) ^ (s >> 38) ^ (s >> 51) ^ (s >> 62)) & 1) != 0;
+            s = (s >> 1) | (static_cast<unsigned __int128>(b) << 79);
+            return b;
+        }();
+        out[n / 64] |= static_cast<std::uint64_t>(bit) << (n % 64);
+    }
+    return out;
+}
+
+TEST(Grain, WordsEqualTheStepwiseSequence) {
+    // Generation draws about 14,000 words; compare well past that.
+    const std::size_t words = 20000;
+    const auto expected = grain_bits_stepwise(words);
+    GrainStream stream(Grain::initial_state(FULL_ROUNDS, PARTIAL_ROUNDS));
+    for (std::size_t i = 0; i < words; ++i) ASSERT_EQ(stream.next_word(), expected[i]) << "word " << i;
+}
+
 TEST(Grain, RoundConstantsAndCauchyMatrixCheckpoints) {
     const auto [c, m] = Grain::generate(FULL_ROUNDS, PARTIAL_ROUNDS);
     ASSERT_EQ(c.size(), FULL_ROUNDS + PARTIAL_ROUNDS);
@@ -117,6 +142,53 @@ TEST(Spec, FactorisationReassemblesTheMatrix) {
     EXPECT_EQ(p.mul(qt.transpose()), m);
 }
 
+TEST(Spec, SparseMatricesEqualTheStepwiseFactorisation) {
+    // The derivation step by step: factorise acc, acc = Mᵗ·P, n times; the
+    // factor split off last serves the first partial round.
+    const auto [c, m] = Grain::generate(FULL_ROUNDS, PARTIAL_ROUNDS);
+    for (const std::size_t rounds : {std::size_t{1}, std::size_t{2}, std::size_t{5}, PARTIAL_ROUNDS}) {
+        const MdsMatrix mt = m.transpose();
+        MdsMatrix acc = mt;
+        std::vector<SparseMdsMatrix> expected;
+        for (std::size_t i = 0; i < rounds; ++i) {
+            auto [p, s] = factorise(acc);
+            acc = mt.mul(p);
+            expected.insert(expected.begin(), s);
+        }
+        const auto [sparse, entry] = calculate_sparse_matrices(rounds, m);
+        EXPECT_EQ(sparse, expected) << rounds << " rounds";
+        EXPECT_EQ(entry, acc.transpose()) << rounds << " rounds";
+    }
+}
+
+TEST(Matrix, CauchyEntriesInvertTheirSums) {
+    Vector<WIDTH> xs, ys;
+    for (auto& x : xs) x = random_state()[0];
+    for (auto& y : ys) y = random_state()[0];
+    const MdsMatrix m = cauchy(xs, ys);
+    for (std::size_t i = 0; i < WIDTH; ++i)
+        for (std::size_t j = 0; j < WIDTH; ++j) EXPECT_EQ(m.rows[i][j] * (xs[i] + ys[j]), Fr::one()) << i << ", " << j;
+    // A zero sum anywhere aborts, the first and the last included.
+    for (const auto& [i, j] : {std::pair{0, 0}, std::pair{3, 5}, std::pair{8, 8}}) {
+        Vector<WIDTH> bad = xs;
+        bad[i] = -ys[j];
+        EXPECT_THROW(cauchy(bad, ys), Abort) << i << ", " << j;
+    }
+}
+
+TEST(Matrix, PowersAndRowProducts) {
+    const auto [c, m] = Grain::generate(FULL_ROUNDS, PARTIAL_ROUNDS);
+    MdsMatrix power = m;
+    for (std::size_t e = 1; e <= 9; ++e) {
+        EXPECT_EQ(m.pow(e), power) << "power " << e;
+        power = power.mul(m);
+    }
+    // v·M is the first row of the matrix whose first row is v, times M.
+    MdsMatrix lifted{};
+    lifted.rows[0] = c[3];
+    EXPECT_EQ(m.mul_row_vector(c[3]), lifted.mul(m).rows[0]);
+}
+
 TEST(Spec, OptimisedPermutationEqualsPlainOne) {
     const auto [c, m] = Grain::generate(FULL_ROUNDS, PARTIAL_ROUNDS);
     std::vector<State> inputs = {State{}};
@@ -139,6 +211,172 @@ TEST(Spec, PermutationVectors) {
         for (std::size_t i = 0; i < WIDTH; ++i) s[i] = fr_from_hex(cases[k]["state"][i].text);
         spec().permute(s);
         expect_row(s, cases[k]["result"], "permutation " + std::to_string(k));
+    }
+}
+
+// An element biased towards the edges: zero, one, r − 1, r − 2, a power
+// of two, or any value.
+Fr edgy_element() {
+    switch (rng()() % 6) {
+        case 0: return Fr::zero();
+        case 1: return Fr::one();
+        case 2: return -Fr::one();
+        case 3: return -Fr::one() - Fr::one();
+        case 4: {
+            field::Repr r{};
+            const unsigned bit = rng()() % 254;
+            r[bit / 64] = std::uint64_t{1} << (bit % 64);
+            return Fr::from_raw(r);
+        }
+        default: return Fr::from_raw({rng()(), rng()(), rng()(), rng()()});
+    }
+}
+
+// Five 52-bit limbs back into four 64-bit ones.
+field::Limbs join52(const ifma::u64* l) {
+    return {l[0] | (l[1] << 52), (l[1] >> 12) | (l[2] << 40), (l[2] >> 24) | (l[3] << 28), (l[3] >> 36) | (l[4] << 16)};
+}
+
+// x·2^260 mod r, the kernel's form, as 64-bit limbs: the 64-bit form of 16·x.
+field::Limbs form52_limbs(const Fr& x) { return (x * Fr::from_u64(16)).mont(); }
+
+field::Limbs lane_limbs(const ifma::u64 (&lanes)[ifma::LIMBS][ifma::LANES], int lane) {
+    ifma::u64 l[ifma::LIMBS];
+    for (int j = 0; j < ifma::LIMBS; ++j) l[j] = lanes[j][lane];
+    return join52(l);
+}
+
+// The kernel's tables are built on any CPU; check them against Fr arithmetic.
+TEST(IfmaTables, ConstantsInTheKernelsForm) {
+    const auto t = make_ifma_tables(spec());
+    ASSERT_NE(t, nullptr);
+    for (int j = 0; j < ifma::LIMBS; ++j) {
+        EXPECT_LT(t->modulus[j], std::uint64_t{1} << 52);
+        EXPECT_LT(t->one[j], std::uint64_t{1} << 52);
+    }
+    EXPECT_EQ(join52(t->modulus), field::FrParams::MODULUS);
+    EXPECT_EQ(((t->modulus[0] * t->inv) + 1) & ((std::uint64_t{1} << 52) - 1), 0u);  // r·inv ≡ −1 mod 2^52
+    EXPECT_EQ(join52(t->one), form52_limbs(Fr::one()));
+
+    const auto& k = spec().constants;
+    const auto& m = spec().matrices;
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(lane_limbs(t->first_constants.lanes, i), form52_limbs(k.head_constants[0][i]));
+    EXPECT_EQ(join52(t->first_constants.last), form52_limbs(k.head_constants[0][8]));
+    const State folded = m.entry_matrix.mul_vector(k.head_constants[4]);
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(lane_limbs(t->folded_constants[3].lanes, i), form52_limbs(folded[i]));
+    EXPECT_EQ(join52(t->folded_constants[3].last), form52_limbs(folded[8]));
+    for (int i = 0; i < 8; ++i) {
+        for (int j = 0; j < 9; ++j) {
+            EXPECT_EQ(lane_limbs(t->mds.columns[j], i), form52_limbs(m.mds_matrix.rows[i][j]));
+            EXPECT_EQ(lane_limbs(t->mds_out.columns[j], i), m.mds_matrix.rows[i][j].mont());
+        }
+        EXPECT_EQ(lane_limbs(t->entry.last_row, i), form52_limbs(m.entry_matrix.rows[8][i]));
+    }
+    EXPECT_EQ(lane_limbs(t->entry.corner, 0), form52_limbs(m.entry_matrix.rows[8][8]));
+    for (int i = 1; i < 8; ++i) EXPECT_EQ(lane_limbs(t->entry.corner, i), field::Limbs{}) << i;
+
+    for (const int r : {0, 1, 31, 62}) {
+        const auto& p = t->partial[r];
+        const auto& s = m.sparse_rounds[r];
+        const Fr c = k.partial_constants[r];
+        Fr correction = Fr::zero();
+        for (std::size_t i = 0; r > 0 && i < RATE; ++i) correction += s.first_row[i + 1] * m.sparse_rounds[r - 1].first_column[i];
+        ifma::u64 lane0[ifma::LIMBS], lane1[ifma::LIMBS];
+        const auto pair = [&](const ifma::u64 (&v)[ifma::LIMBS][2]) {
+            for (int j = 0; j < ifma::LIMBS; ++j) {
+                lane0[j] = v[j][0];
+                lane1[j] = v[j][1];
+            }
+        };
+        pair(p.offsets);
+        EXPECT_EQ(join52(lane0), form52_limbs(s.first_row[0] * c)) << r;
+        EXPECT_EQ(join52(lane1), form52_limbs(c)) << r;
+        pair(p.correction);
+        EXPECT_EQ(join52(lane0), form52_limbs(correction)) << r;
+        EXPECT_EQ(join52(lane1), field::Limbs{}) << r;
+        for (int i = 0; i < 8; ++i) {
+            EXPECT_EQ(lane_limbs(p.first_row_rest, i), form52_limbs(s.first_row[i + 1])) << r;
+            EXPECT_EQ(lane_limbs(p.first_column, i), form52_limbs(s.first_column[i])) << r;
+        }
+    }
+    // Only the system's round counts have a kernel.
+    Spec other = spec();
+    other.full_rounds = 6;
+    EXPECT_EQ(make_ifma_tables(other), nullptr);
+}
+
+TEST(Spec, EveryPathGivesTheSameResult) {
+    // permute() takes whichever path this process dispatches to.
+    for (int n = 0; n < 50; ++n) {
+        State a = random_state(), b = a;
+        spec().permute(a);
+        spec().permute_scalar(b);
+        EXPECT_EQ(a, b);
+    }
+}
+
+// The IFMA kernel against the 64-bit path, on CPUs that have it.
+class IfmaPermutation : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!cpu::features().avx512_ifma) GTEST_SKIP() << "this CPU has no AVX-512 IFMA";
+        ASSERT_NE(spec().ifma_tables, nullptr);
+    }
+
+    static void expect_agreement(const State& in, const std::string& what) {
+        State vector = in, scalar = in;
+        ASSERT_TRUE(spec().permute_ifma(vector));
+        spec().permute_scalar(scalar);
+        for (std::size_t i = 0; i < WIDTH; ++i) EXPECT_EQ(vector[i].to_hex(), scalar[i].to_hex()) << what << " [" << i << "]";
+    }
+};
+
+TEST_F(IfmaPermutation, KnownAnswers) {
+    const JsonValue& cases = vectors()["permutation"];
+    for (std::size_t k = 0; k < cases.size(); ++k) {
+        State s;
+        for (std::size_t i = 0; i < WIDTH; ++i) s[i] = fr_from_hex(cases[k]["state"][i].text);
+        ASSERT_TRUE(spec().permute_ifma(s));
+        expect_row(s, cases[k]["result"], "permutation " + std::to_string(k));
+    }
+}
+
+TEST_F(IfmaPermutation, EdgeStates) {
+    const Fr top = -Fr::one();  // r − 1, every limb of the 52-bit form in use
+    std::vector<std::pair<State, std::string>> states;
+    State s{};
+    states.emplace_back(s, "all zero");
+    s.fill(top);
+    states.emplace_back(s, "all r - 1");
+    s.fill(Fr::one());
+    states.emplace_back(s, "all one");
+    for (std::size_t i = 0; i < WIDTH; ++i) s[i] = i % 2 == 0 ? top : Fr::zero();
+    states.emplace_back(s, "r - 1 and zero alternating");
+    for (std::size_t i = 0; i < WIDTH; ++i) {
+        // Element 8 and element 0 take separate paths through the kernel.
+        State one_hot{};
+        one_hot[i] = top;
+        states.emplace_back(one_hot, "r - 1 at " + std::to_string(i));
+    }
+    for (const auto& [state, what] : states) expect_agreement(state, what);
+}
+
+TEST_F(IfmaPermutation, AgreesWithScalarOnRandomStates) {
+    for (int n = 0; n < 1000; ++n) expect_agreement(random_state(), "random state " + std::to_string(n));
+    for (int n = 0; n < 500; ++n) {
+        State s;
+        for (auto& x : s) x = edgy_element();
+        expect_agreement(s, "edge-biased state " + std::to_string(n));
+    }
+}
+
+TEST_F(IfmaPermutation, ChainedPermutationsStayIdentical) {
+    // Each output feeds the next input, as the sponge does with its state.
+    State vector = random_state(), scalar = vector;
+    for (int n = 0; n < 200; ++n) {
+        ASSERT_TRUE(spec().permute_ifma(vector));
+        spec().permute_scalar(scalar);
+        ASSERT_EQ(vector, scalar) << "after " << n + 1 << " permutations";
     }
 }
 
