@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <span>
 
-namespace lumora::curve {
+namespace lumora::curve::inline LUMORA_KERNEL_NS {
 
 // A digest of 1 to 32 bytes; bytes past `length` are zero.
 struct Blake2sDigest {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-namespace lumora::curve::edwards {
+namespace lumora::curve::inline LUMORA_KERNEL_NS::edwards {
 
 namespace detail {
 

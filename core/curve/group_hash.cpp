@@ -4,7 +4,7 @@
 
 #include "curve/blake2s.h"
 
-namespace lumora::curve {
+namespace lumora::curve::inline LUMORA_KERNEL_NS {
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "curve/montgomery.h"
 
-namespace lumora::curve::montgomery {
+namespace lumora::curve::inline LUMORA_KERNEL_NS::montgomery {
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "curve/edwards.h"
 
-namespace lumora::curve::montgomery {
+namespace lumora::curve::inline LUMORA_KERNEL_NS::montgomery {
 
 using field::Fr;
 

@@ -3,7 +3,7 @@
 #include <array>
 #include <algorithm>
 
-namespace lumora::eddsa {
+namespace lumora::eddsa::inline LUMORA_KERNEL_NS {
 
 namespace {
 

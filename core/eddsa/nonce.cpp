@@ -12,7 +12,7 @@
 #include <cstring>
 #include <initializer_list>
 
-namespace lumora::eddsa {
+namespace lumora::eddsa::inline LUMORA_KERNEL_NS {
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "poseidon/matrix.h"
 
-namespace lumora::poseidon {
+namespace lumora::poseidon::inline LUMORA_KERNEL_NS {
 
 class Grain {
 public:

@@ -6,7 +6,7 @@
 
 #include "curve/alt_jubjub.h"
 
-namespace lumora::sdk {
+namespace lumora::sdk::inline LUMORA_KERNEL_NS {
 
 namespace {
 

@@ -1,5 +1,6 @@
-// The kernels chosen for the build target against the portable forms, and
-// the square root against the textbook Tonelli–Shanks.
+// The kernels of this build's copy, and every x86-64 kernel the CPU can run,
+// against the portable forms; the square root against the textbook
+// Tonelli–Shanks.
 #include <gtest/gtest.h>
 
 #include "seeded_rng.h"
@@ -9,6 +10,7 @@
 #include <tuple>
 #include <vector>
 
+#include "common/cpu.h"
 #include "field/fr.h"
 #include "field/fs.h"
 
@@ -52,7 +54,6 @@ void check_kernels_agree() {
         EXPECT_EQ(detail::mont_mul<P>(a_any, b), detail::mont_mul_portable<P>(a_any, b));
         EXPECT_EQ(detail::mont_mul<P>(a, a), detail::mont_mul_portable<P>(a, a));
 #if defined(__x86_64__) && !defined(LUMORA_PORTABLE_FIELD)
-        // The baseline x86-64 form, which builds without BMI2/ADX use.
         EXPECT_EQ(x86_64::mont_mul<P>(a_any, b), detail::mont_mul_portable<P>(a_any, b));
 #endif
         EXPECT_EQ(detail::add<P>(a, b), detail::add_portable<P>(a, b));
@@ -65,6 +66,28 @@ TEST(FieldKernels, AgreeWithPortableForms) {
     check_kernels_agree<FrParams>();
     check_kernels_agree<FsParams>();
 }
+
+#if defined(__x86_64__) && !defined(LUMORA_PORTABLE_FIELD)
+// The MULX/ADX multiplication, entered only when the CPU has BMI2 and ADX.
+template <class P>
+void check_adx_kernel_agrees() {
+    const auto any = operands<P>(false);
+    const auto reduced = operands<P>(true);
+    for (std::size_t i = 0; i < reduced.size(); ++i) {
+        const Limbs& b = reduced[i];
+        const Limbs& a_any = any[(i * 7) % any.size()];
+        const Limbs& a = reduced[(i * 13 + 5) % reduced.size()];
+        EXPECT_EQ(x86_64::mont_mul_adx<P>(a_any, b), detail::mont_mul_portable<P>(a_any, b));
+        EXPECT_EQ(x86_64::mont_mul_adx<P>(a, a), detail::mont_mul_portable<P>(a, a));
+    }
+}
+
+TEST(FieldKernels, AdxMultiplicationAgreesWithPortableForm) {
+    if (!cpu::features().bmi2 || !cpu::features().adx) GTEST_SKIP() << "the CPU lacks BMI2 or ADX";
+    check_adx_kernel_agrees<FrParams>();
+    check_adx_kernel_agrees<FsParams>();
+}
+#endif
 
 TEST(FieldKernels, DotProductStepAgreesWithPortableForm) {
     // On targets without a dedicated form this compares the portable form with itself.
