@@ -54,16 +54,12 @@ tar -xzf "$SDIST" -C "$WORK/src"
 SRC="$(ls -d "$WORK"/src/*/)"
 SRC="${SRC%/}"
 
-# A wheel runs on every x86-64 CPU, so the core is not compiled for the build
-# machine's BMI2 and ADX, which the field kernels otherwise use when it has them.
-WHEEL_SETTINGS=(-C cmake.define.LUMORA_FIELD_ADX=OFF)
-
 # Builds a wheel from the unpacked archive with the interpreter of version $1
 # and repairs it into build/dist; prints the repaired wheel's path.
 build_wheel() {
   local py log="$WORK/wheel-$1.log"
   py="$(tools_python "$1")"
-  (cd "$SRC" && "$py" -m build --wheel --no-isolation "${WHEEL_SETTINGS[@]}" --outdir "$WORK/raw/$1" .) \
+  (cd "$SRC" && "$py" -m build --wheel --no-isolation --outdir "$WORK/raw/$1" .) \
     >"$log" 2>&1 \
     || { cat "$log" >&2; exit 1; }
   auditwheel repair --wheel-dir "$WORK/repaired/$1" "$WORK/raw/$1"/*.whl >>"$log" 2>&1 \

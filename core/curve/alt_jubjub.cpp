@@ -4,7 +4,7 @@
 
 #include "curve/group_hash.h"
 
-namespace lumora::curve {
+namespace lumora::curve::inline LUMORA_KERNEL_NS {
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "curve/edwards.h"
 #include "curve/jubjub_params.h"
 
-namespace lumora::curve {
+namespace lumora::curve::inline LUMORA_KERNEL_NS {
 
 using PrimeOrderPoint = edwards::Point<edwards::PrimeOrder>;
 

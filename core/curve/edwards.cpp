@@ -4,7 +4,7 @@
 
 #include "common/secret.h"
 
-namespace lumora::curve::edwards {
+namespace lumora::curve::inline LUMORA_KERNEL_NS::edwards {
 
 namespace detail {
 

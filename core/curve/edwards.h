@@ -31,7 +31,7 @@
 #include "curve/jubjub_params.h"
 #include "field/fs.h"
 
-namespace lumora::curve::edwards {
+namespace lumora::curve::inline LUMORA_KERNEL_NS::edwards {
 
 using field::Fr;
 using field::Fs;

@@ -4,7 +4,7 @@
 
 #include "hashes/blake2s.h"
 
-namespace lumora::curve {
+namespace lumora::curve::inline LUMORA_KERNEL_NS {
 
 using hashes::Blake2s;
 using hashes::Blake2sDigest;

@@ -9,7 +9,7 @@
 
 #include "curve/edwards.h"
 
-namespace lumora::curve {
+namespace lumora::curve::inline LUMORA_KERNEL_NS {
 
 // Hashed in front of every tag: the 64 ASCII characters themselves (not the
 // bytes they spell in hexadecimal), exactly one BLAKE2s block.

@@ -2,7 +2,7 @@
 
 #include "common/error.h"
 
-namespace lumora::curve {
+namespace lumora::curve::inline LUMORA_KERNEL_NS {
 
 namespace {
 

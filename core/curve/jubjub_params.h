@@ -9,7 +9,7 @@
 
 #include "field/fr.h"
 
-namespace lumora::curve {
+namespace lumora::curve::inline LUMORA_KERNEL_NS {
 
 using field::Fr;
 

@@ -6,7 +6,7 @@
 #include "common/ct.h"
 #include "common/secret.h"
 
-namespace lumora::eddsa {
+namespace lumora::eddsa::inline LUMORA_KERNEL_NS {
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include "curve/edwards.h"
 #include "field/fs.h"
 
-namespace lumora::eddsa {
+namespace lumora::eddsa::inline LUMORA_KERNEL_NS {
 
 using curve::AltJubjubBn256;
 using field::Fs;

@@ -8,7 +8,7 @@
 #include "common/secret.h"
 #include "hashes/sha256.h"
 
-namespace lumora::eddsa {
+namespace lumora::eddsa::inline LUMORA_KERNEL_NS {
 
 namespace {
 

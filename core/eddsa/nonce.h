@@ -7,7 +7,7 @@
 
 #include "field/fs.h"
 
-namespace lumora::eddsa {
+namespace lumora::eddsa::inline LUMORA_KERNEL_NS {
 
 // r from the private key and the message (at most 32 bytes in this system).
 // Candidates T = HMAC(K, V) are read big-endian and accepted below l; after a

@@ -10,7 +10,7 @@
 #include <array>
 #include <cstdint>
 
-namespace lumora::field {
+namespace lumora::field::inline LUMORA_KERNEL_NS {
 
 using u64 = std::uint64_t;
 using u128 = unsigned __int128;

@@ -3,7 +3,7 @@
 #include "field/fr.h"
 #include "field/fs.h"
 
-namespace lumora::field {
+namespace lumora::field::inline LUMORA_KERNEL_NS {
 
 std::string repr_to_hex(const Repr& r) {
     char buf[67];

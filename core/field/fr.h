@@ -8,7 +8,7 @@
 
 #include "field/montgomery.h"
 
-namespace lumora::field {
+namespace lumora::field::inline LUMORA_KERNEL_NS {
 
 struct FrParams {
     static constexpr Limbs MODULUS = {0x43e1f593f0000001, 0x2833e84879b97091, 0xb85045b68181585d,

@@ -5,7 +5,7 @@
 
 #include "field/montgomery.h"
 
-namespace lumora::field {
+namespace lumora::field::inline LUMORA_KERNEL_NS {
 
 struct FsParams {
     static constexpr Limbs MODULUS = {0x677297dc392126f1, 0xab3eedb83920ee0a, 0x370a08b6d0302b0b,

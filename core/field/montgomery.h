@@ -25,7 +25,7 @@
 #include "field/montgomery_x86_64.h"
 #endif
 
-namespace lumora::field {
+namespace lumora::field::inline LUMORA_KERNEL_NS {
 
 using Repr = Limbs;  // canonical integer, least significant limb first
 
@@ -284,17 +284,17 @@ inline __attribute__((always_inline)) Limbs mont_sqr_portable(const Limbs& a) {
     return reduce_once_ct({r0, r1, r2, c0}, 0, p);  // as in mont_mul_portable, with b = a
 }
 
-// The kernels Element uses: x86-64 assembly where the target has it (chosen
-// at build time; LUMORA_PORTABLE_FIELD forces the portable forms, to test
-// them on x86-64), the portable forms everywhere else. The multiplication
-// takes its MULX/ADX form when the compiler targets BMI2 and ADX (the build
-// turns them on when the build machine has them). All give the same limbs.
+// The kernels Element uses: x86-64 assembly where the target has it, the
+// portable forms everywhere else. The build compiles this layer and those
+// above it once per kernel path: LUMORA_PORTABLE_FIELD selects the portable
+// forms on x86-64 too, LUMORA_FIELD_ADX the MULX/ADX multiplication (a copy
+// entered only on CPUs with BMI2 and ADX). All give the same limbs.
 #if defined(__x86_64__) && !defined(LUMORA_PORTABLE_FIELD)
 template <class P>
 Limbs add(const Limbs& a, const Limbs& b) { return x86_64::add<P>(a, b); }
 template <class P>
 Limbs sub(const Limbs& a, const Limbs& b) { return x86_64::sub<P>(a, b); }
-#if defined(__BMI2__) && defined(__ADX__)
+#if defined(LUMORA_FIELD_ADX)
 template <class P>
 Limbs mont_mul(const Limbs& a, const Limbs& b) { return x86_64::mont_mul_adx<P>(a, b); }
 #else

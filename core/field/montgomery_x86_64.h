@@ -11,7 +11,7 @@
 #include <array>
 #include <cstdint>
 
-namespace lumora::field::x86_64 {
+namespace lumora::field::inline LUMORA_KERNEL_NS::x86_64 {
 
 using u64 = std::uint64_t;
 using Limbs = std::array<u64, 4>;
@@ -199,9 +199,10 @@ inline Limbs sub(const Limbs& a, const Limbs& b) {
     return {t0, t1, t2, t3};
 }
 
-#if defined(__BMI2__) && defined(__ADX__)
-// MULX/ADX forms of the multiplication (BMI2 and ADX, chosen at build time
-// when the compiler targets them). MULX leaves the flags alone, so the low
+// MULX/ADX forms of the multiplication. They need BMI2 and ADX at run time
+// only: the instructions live in the assembly text, so the compiler needs no
+// flag and emits nothing beyond the baseline around them. Only code that
+// has checked the CPU may call them. MULX leaves the flags alone, so the low
 // and high halves of each row's products ride two independent carry chains,
 // OF (ADOX) and CF (ADCX), with no register shuffling between them.
 //
@@ -306,7 +307,6 @@ inline Limbs mont_mul_adx(const Limbs& a, const Limbs& b) {
 #undef LUMORA_ADX_MUL_FIRST
 #undef LUMORA_ADX_MUL_ROW
 #undef LUMORA_ADX_REDUCE
-#endif
 
 #undef LUMORA_X86_MUL_ROW
 #undef LUMORA_X86_REDUCE_ROW

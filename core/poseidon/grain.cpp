@@ -1,6 +1,6 @@
 #include "poseidon/grain.h"
 
-namespace lumora::poseidon {
+namespace lumora::poseidon::inline LUMORA_KERNEL_NS {
 
 namespace {
 

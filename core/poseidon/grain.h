@@ -9,7 +9,7 @@
 
 #include "poseidon/matrix.h"
 
-namespace lumora::poseidon {
+namespace lumora::poseidon::inline LUMORA_KERNEL_NS {
 
 // The LFSR's bit sequence b_0, b_1, …: b_0 to b_79 are the initial state
 // (state bit i is b_i), then every step appends

@@ -1,6 +1,6 @@
 #include "poseidon/matrix.h"
 
-namespace lumora::poseidon {
+namespace lumora::poseidon::inline LUMORA_KERNEL_NS {
 
 MdsMatrix cauchy(const Vector<WIDTH>& xs, const Vector<WIDTH>& ys) {
     // All 81 inverses from one (Montgomery's batch inversion): with prefix

@@ -12,7 +12,7 @@
 #include "common/error.h"
 #include "field/fr.h"
 
-namespace lumora::poseidon {
+namespace lumora::poseidon::inline LUMORA_KERNEL_NS {
 
 using field::Fr;
 

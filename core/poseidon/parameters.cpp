@@ -4,7 +4,7 @@
 #include "poseidon/grain.h"
 #include "poseidon/permutation_ifma_tables.h"
 
-namespace lumora::poseidon {
+namespace lumora::poseidon::inline LUMORA_KERNEL_NS {
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "poseidon/matrix.h"
 #include "poseidon/permutation_ifma.h"
 
-namespace lumora::poseidon {
+namespace lumora::poseidon::inline LUMORA_KERNEL_NS {
 
 constexpr std::size_t FULL_ROUNDS = 8;
 constexpr std::size_t PARTIAL_ROUNDS = 63;

@@ -3,7 +3,7 @@
 #include <array>
 #include <cstring>
 
-namespace lumora::poseidon {
+namespace lumora::poseidon::inline LUMORA_KERNEL_NS {
 
 namespace {
 
@@ -103,4 +103,4 @@ std::shared_ptr<const ifma::Tables> make_ifma_tables(const Spec& spec) {
     return std::shared_ptr<const ifma::Tables>(std::move(t));
 }
 
-}  // namespace lumora::poseidon
+}  // namespace lumora::poseidon::inline LUMORA_KERNEL_NS

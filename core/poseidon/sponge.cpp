@@ -1,6 +1,6 @@
 #include "poseidon/sponge.h"
 
-namespace lumora::poseidon {
+namespace lumora::poseidon::inline LUMORA_KERNEL_NS {
 
 Poseidon::Poseidon(const Spec& spec) : spec_(&spec) { state_[0] = Fr::from_u128(static_cast<field::u128>(1) << 64); }
 

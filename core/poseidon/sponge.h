@@ -9,7 +9,7 @@
 
 #include "poseidon/parameters.h"
 
-namespace lumora::poseidon {
+namespace lumora::poseidon::inline LUMORA_KERNEL_NS {
 
 // Four 64-bit words, least significant first, of a canonical element of Fr.
 using Digest = std::array<std::uint64_t, 4>;

@@ -1,10 +1,10 @@
 // The five hash operations: decode the document, hash the record, print the
 // digest ("0x" and 64 lowercase hexadecimal digits).
-#include "sdk/api.h"
+#include "sdk/operations.h"
 #include "sdk/documents.h"
 #include "sdk/hashing.h"
 
-namespace lumora::sdk::api {
+namespace lumora::sdk::inline LUMORA_KERNEL_NS::operations {
 
 namespace {
 

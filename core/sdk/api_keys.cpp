@@ -1,10 +1,10 @@
 // The module's four key functions.
 #include <cstdio>
 
-#include "sdk/api.h"
+#include "sdk/operations.h"
 #include "sdk/keys.h"
 
-namespace lumora::sdk::api {
+namespace lumora::sdk::inline LUMORA_KERNEL_NS::operations {
 
 namespace {
 

@@ -1,8 +1,8 @@
 // The module's signing and verification operations.
-#include "sdk/api.h"
+#include "sdk/operations.h"
 #include "sdk/signing.h"
 
-namespace lumora::sdk::api {
+namespace lumora::sdk::inline LUMORA_KERNEL_NS::operations {
 
 Result<bool> verify_signature(Text sig_r, Text sig_s, Text pub_key_x, Text pub_key_y, Text msg) {
     return sdk::verify_signature(sig_r, sig_s, pub_key_x, pub_key_y, msg);

@@ -7,7 +7,7 @@
 #include <string>
 #include <variant>
 
-namespace lumora::sdk {
+namespace lumora::sdk::inline LUMORA_KERNEL_NS {
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include "json/reader.h"
 #include "sdk/records.h"
 
-namespace lumora::sdk {
+namespace lumora::sdk::inline LUMORA_KERNEL_NS {
 
 // A rejected document is an error value whose message is the parse error's
 // text with its position suffix (" at line L column C"), with no causes.

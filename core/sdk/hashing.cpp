@@ -2,7 +2,7 @@
 
 #include "poseidon/sponge.h"
 
-namespace lumora::sdk {
+namespace lumora::sdk::inline LUMORA_KERNEL_NS {
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "integers/u256.h"
 #include "sdk/records.h"
 
-namespace lumora::sdk {
+namespace lumora::sdk::inline LUMORA_KERNEL_NS {
 
 // The digest of the two values with bit 255 of each cleared, each reduced
 // mod r: one permutation over (a', b', 1, 0, …, 0).

@@ -8,7 +8,7 @@
 #include "eddsa/eddsa.h"
 #include "hashes/sha256.h"
 
-namespace lumora::sdk {
+namespace lumora::sdk::inline LUMORA_KERNEL_NS {
 
 namespace {
 

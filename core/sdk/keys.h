@@ -22,7 +22,7 @@
 #include "field/fs.h"
 #include "integers/u256.h"
 
-namespace lumora::sdk {
+namespace lumora::sdk::inline LUMORA_KERNEL_NS {
 
 using field::Fr;
 using field::Fs;

@@ -6,7 +6,7 @@
 
 #include "integers/u256.h"
 
-namespace lumora::sdk {
+namespace lumora::sdk::inline LUMORA_KERNEL_NS {
 
 using integers::i128;
 using integers::u128;

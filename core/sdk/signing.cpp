@@ -7,7 +7,7 @@
 #include "sdk/documents.h"
 #include "sdk/hashing.h"
 
-namespace lumora::sdk {
+namespace lumora::sdk::inline LUMORA_KERNEL_NS {
 
 namespace {
 

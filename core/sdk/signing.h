@@ -16,7 +16,7 @@
 #include "integers/u256.h"
 #include "sdk/keys.h"
 
-namespace lumora::sdk {
+namespace lumora::sdk::inline LUMORA_KERNEL_NS {
 
 // The signer's packed public key and the signature.
 struct TxSignature {

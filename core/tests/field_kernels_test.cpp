@@ -10,6 +10,7 @@
 #include <tuple>
 #include <vector>
 
+#include "common/cpu.h"
 #include "field/fr.h"
 #include "field/fs.h"
 
@@ -151,6 +152,28 @@ TEST(FieldKernels, AgreeWithSlowReferences) {
     check_kernels_agree<FrParams>();
     check_kernels_agree<FsParams>();
 }
+
+#if defined(__x86_64__) && !defined(LUMORA_PORTABLE_FIELD)
+// The MULX/ADX multiplication, entered only when the CPU has BMI2 and ADX.
+template <class P>
+void check_adx_kernel_agrees() {
+    const auto any = operands<P>(false);
+    const auto reduced = operands<P>(true);
+    for (std::size_t i = 0; i < reduced.size(); ++i) {
+        const Limbs& b = reduced[i];
+        const Limbs& a_any = any[(i * 7) % any.size()];
+        const Limbs& a = reduced[(i * 13 + 5) % reduced.size()];
+        EXPECT_EQ(x86_64::mont_mul_adx<P>(a_any, b), detail::mont_mul_portable<P>(a_any, b));
+        EXPECT_EQ(x86_64::mont_mul_adx<P>(a, a), detail::mont_mul_portable<P>(a, a));
+    }
+}
+
+TEST(FieldKernels, AdxMultiplicationAgreesWithPortableForm) {
+    if (!cpu::features().bmi2 || !cpu::features().adx) GTEST_SKIP() << "the CPU lacks BMI2 or ADX";
+    check_adx_kernel_agrees<FrParams>();
+    check_adx_kernel_agrees<FsParams>();
+}
+#endif
 
 TEST(FieldKernels, DotProductStepAddsTheProduct) {
     const u64 max = ~0ULL;
