@@ -23,7 +23,10 @@ ROOT = pathlib.Path(__file__).resolve().parent.parent
 VECTORS = ROOT / "tests" / "data" / "functions.json"
 FUNCTIONS = ["hash_transfer", "sign_transfer", "verify_signature"]
 CORE = [("Fr multiplication", "BM_FrMulChain"), ("Poseidon permutation", "BM_Permutation")]
-PATHS = ["portable", "baseline", "adx"]
+PATHS = ["portable", "baseline", "adx", "ifma"]
+# The core's copy behind each path: the IFMA permutation is a run-time choice
+# inside the MULX/ADX copy.
+COPY = {"portable": "portable", "baseline": "baseline", "adx": "adx", "ifma": "adx"}
 
 # Times each function on its first valid known-answer case; prints the
 # per-call time of the best batch (seconds) and the module's file as JSON.
@@ -55,11 +58,15 @@ def run_module(pythonpath, lumora_cpu, repeat, batch):
     return json.loads(out.stdout)
 
 
-def run_core(executable, min_time, repetitions):
+def run_core(executable, lumora_cpu, min_time, repetitions):
     names = "|".join(name for _, name in CORE)
+    env = dict(os.environ)
+    env.pop("LUMORA_CPU", None)
+    if lumora_cpu:
+        env["LUMORA_CPU"] = lumora_cpu
     out = subprocess.run([str(executable), f"--benchmark_filter=^({names})$", "--benchmark_format=json",
                           f"--benchmark_min_time={min_time}", f"--benchmark_repetitions={repetitions}"],
-                         check=True, capture_output=True, text=True)
+                         check=True, capture_output=True, text=True, env=env)
     result = {}
     for b in json.loads(out.stdout)["benchmarks"]:
         if b.get("run_type") == "aggregate":
@@ -98,14 +105,16 @@ def main():
     tuned_module_dir = tuned_dir / "binding"
     # label -> (pythonpath, LUMORA_CPU) for the module; label -> executable for the core.
     module_variants = {"dispatched": (None, None), "tuned": (tuned_module_dir, None)}
-    core_variants = {"tuned": tuned_dir / "bench" / "kernel_bench_adx"}
+    # label -> (executable, LUMORA_CPU)
+    core_variants = {"tuned": (tuned_dir / "bench" / "kernel_bench_adx", None)}
     for path in PATHS:
         module_variants[path] = (None, path)
-        core_variants[path] = bench_dir / f"kernel_bench_{path}"
+        core_variants[path] = (bench_dir / f"kernel_bench_{COPY[path]}", path)
     # The dispatched core is the copy the dispatch picks here: the best path that runs.
-    runnable = [p for p in PATHS if subprocess.run([str(core_variants[p]), "--benchmark_list_tests"],
-                                                   capture_output=True).returncode == 0]
-    core_variants["dispatched"] = core_variants[runnable[-1]]
+    has_ifma = "avx512ifma" in pathlib.Path("/proc/cpuinfo").read_text()
+    runnable = [p for p in PATHS if (p != "ifma" or has_ifma) and subprocess.run(
+        [str(core_variants[p][0]), "--benchmark_list_tests"], capture_output=True).returncode == 0]
+    core_variants["dispatched"] = (core_variants[runnable[-1]][0], None)
     for path in PATHS:
         if path not in runnable:
             del core_variants[path], module_variants[path]
@@ -121,8 +130,8 @@ def main():
                 sys.exit(f"{label}: imported {got['module']}")
             for f in FUNCTIONS:
                 module_samples[label][f].append(got[f])
-        for label, executable in core_variants.items():
-            got = run_core(executable, min_time, reps)
+        for label, (executable, lumora_cpu) in core_variants.items():
+            got = run_core(executable, lumora_cpu, min_time, reps)
             for _, name in CORE:
                 core_samples[label][name].append(got[name])
 
@@ -140,6 +149,8 @@ def main():
     ratio_columns = [("dispatched / tuned", "dispatched", "tuned")]
     if "adx" in runnable:
         ratio_columns += [("portable / adx", "portable", "adx"), ("baseline / adx", "baseline", "adx")]
+    if "ifma" in runnable:
+        ratio_columns += [("ifma / adx", "ifma", "adx")]
     table(["operation"] + [c for c, _, _ in ratio_columns],
           [[name] + [f"{statistics.median(x / y for x, y in zip(per[a], per[b])):.3f}" for _, a, b in ratio_columns]
            for name, per in samples])
