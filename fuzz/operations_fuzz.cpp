@@ -14,6 +14,7 @@
 //
 // Abort diagnostics go to standard error; run with -close_fd_mask=2 to keep
 // the output readable (sanitizer reports still show).
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>

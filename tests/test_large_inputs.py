@@ -19,10 +19,11 @@ def first_valid_args(name):
     return next(tuple(case["args"]) for n, case in load_function_cases() if n == name and "result" in case)
 
 
-def with_member(doc, member_text):
-    """doc with one more member before its closing brace."""
+def with_member(doc, *member_parts):
+    """doc with one more member, the concatenated parts, before its closing
+    brace; joined once, so a large member is copied once."""
     end = doc.rstrip().rfind("}")
-    return doc[:end] + ',"x":' + member_text + doc[end:]
+    return "".join((doc[:end], ',"x":', *member_parts, doc[end:]))
 
 
 def raised(function, *args):
@@ -36,15 +37,14 @@ def raised(function, *args):
 def test_a_hundred_megabyte_unknown_member_leaves_the_digest_unchanged():
     # Arrays, objects, escaped strings and numbers in bulk, and one long string.
     unit = '"ab\\u00e9\\n\\"", -1.5e3, {"k": [true, null, {}]}, 7, '
-    bulk_values = "[" + unit * (100 * MB // len(unit)) + "0]"
     (oracle,) = first_valid_args("hash_signed_oracle_price")
-    big = with_member(oracle, bulk_values)
+    big = with_member(oracle, "[", unit * (100 * MB // len(unit)), "0]")
     assert len(big) > 100 * MB
     assert sdk.hash_signed_oracle_price(big) == sdk.hash_signed_oracle_price(oracle)
-    del big, bulk_values
+    del big
 
     (withdrawal,) = first_valid_args("hash_withdraw")
-    big = with_member(withdrawal, '"' + "s" * (100 * MB) + '"')
+    big = with_member(withdrawal, '"', "s" * (100 * MB), '"')
     assert sdk.hash_withdraw(big) == sdk.hash_withdraw(withdrawal)
 
 
@@ -76,8 +76,8 @@ def test_a_member_nested_a_million_deep_is_skipped_when_dropped_and_refused_when
 
 def test_hundred_megabyte_key_and_message_texts_fail_cleanly():
     key, msg = first_valid_args("sign")
-    huge_key = "0x" + "1" * (100 * MB)
-    huge_msg = "0x" + "1" * (100 * MB)
+    # As a key, too long; as a hash text, too long as well.
+    huge_key = huge_msg = "0x" + "1" * (100 * MB)
     (withdrawal, _) = first_valid_args("sign_withdraw")
     size = "Incorrect input size. Actual: 52428800, expected: 32"
     length = "Invalid string length"
