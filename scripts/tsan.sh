@@ -9,7 +9,7 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$ROOT"
 source scripts/packages.sh
 
-need_debian_packages clang cmake make libssl-dev libgtest-dev
+need_debian_packages clang libclang-rt-14-dev cmake make libssl-dev libgtest-dev
 
 BUILD=build/tsan
 # The whole build instrumented: the core and the test driver alike.
