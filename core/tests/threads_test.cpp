@@ -4,8 +4,8 @@
 // thread computes alone. Under ThreadSanitizer (scripts/tsan.sh) this is also
 // the race detector's workload.
 //
-// ctest runs every test in its own process, so the first-use test really is
-// the first use there; run alone it races nothing already built.
+// The first-use test comes first, so it meets the tables unbuilt in any
+// process that runs it (ctest runs each test in a process of its own).
 #include <gtest/gtest.h>
 
 #include <functional>
