@@ -1,12 +1,25 @@
-// Feeds arbitrary texts to the operations behind the module's key, hash and
-// signature functions, split into up to five arguments at 0xff bytes (a byte
-// no UTF-8 text holds). Every outcome must be a result, an error value or an
-// abort: nothing else may escape, and the sanitizers watch memory and UB.
-// Abort diagnostics go to standard error; run with 2>/dev/null to keep the
-// output readable.
+// Feeds arbitrary texts to the seventeen operations behind the module's
+// functions, split into up to five arguments at 0xff bytes (a byte no UTF-8
+// text holds). Every outcome must be a result, an error value or an abort:
+// nothing else may escape, and the sanitizers watch memory and UB.
+//
+// The first argument doubles as a transaction document. Each document kind is
+// hashed, then signed with the second argument as the key and with a fixed
+// valid key, so decoded records of every kind reach hashing and signing. Two
+// properties tie the results together:
+//  - a document signer fails exactly when, and as, its hasher fails (the key
+//    being valid): same kind of failure, same message;
+//  - a document signer's signature is the one `sign` makes over the
+//    document's digest with the same key (nonces are deterministic).
+//
+// Abort diagnostics go to standard error; run with -close_fd_mask=2 to keep
+// the output readable (sanitizer reports still show).
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <string_view>
 
 #include "sdk/api.h"
@@ -16,35 +29,93 @@ namespace {
 namespace api = lumora::sdk::api;
 using Args = std::array<std::string_view, 5>;
 
+// A key from the known answers: the signers' results are compared, so one
+// valid key makes every decodable document reach signing.
+constexpr std::string_view VALID_KEY = "0x038c22a7b9c1cb2609b50c83445c98a3b3cc55596be753f4e22ab96eb0905052";
+
+struct Outcome {
+    enum class Kind { Value, Error, Abort };
+    Kind kind = Kind::Value;
+    std::string text;  // the result text, the error report or the abort message
+};
+
+[[noreturn]] void fail(const char* what, std::string_view detail) {
+    std::fprintf(stderr, "operations_fuzz: %s: %.*s\n", what, static_cast<int>(detail.size()), detail.data());
+    std::abort();
+}
+
+std::string text_of(const std::string& value) { return value; }
+std::string text_of(bool value) { return value ? "true" : "false"; }
+
+// Runs one operation; an error value or abort must carry a message.
 template <class F>
-void run(F&& call) {
+Outcome run(F&& call) {
     try {
         auto result = call();
-        if (!result.ok() && result.error().message.empty()) std::abort();
+        if (result.ok()) return {Outcome::Kind::Value, text_of(result.value())};
+        const std::string report = result.error().report();
+        if (result.error().message.empty()) fail("error value without a message", report);
+        return {Outcome::Kind::Error, report};
     } catch (const lumora::Abort& abort) {
-        if (abort.message().empty()) std::abort();
+        if (abort.message().empty()) fail("abort without a message", "");
+        return {Outcome::Kind::Abort, abort.message()};
     }
+}
+
+// One document kind: hash the document, sign it with the fuzzed key and the
+// valid key, and check both properties above.
+template <class Hash, class Sign>
+void check_document(std::string_view document, std::string_view fuzzed_key, Hash hash, Sign sign_document) {
+    const Outcome digest = run([&] { return hash(document); });
+    const Outcome signed_valid = run([&] { return sign_document(document, VALID_KEY); });
+    if (digest.kind != signed_valid.kind || (digest.kind != Outcome::Kind::Value && digest.text != signed_valid.text))
+        fail("signer and hasher disagree on the document", digest.text + " | " + signed_valid.text);
+    if (digest.kind != Outcome::Kind::Value) {
+        // The document is rejected before the key is read; still run the
+        // fuzzed key through the signer for its own failure paths.
+        (void)run([&] { return sign_document(document, fuzzed_key); });
+        return;
+    }
+    const Outcome direct_valid = run([&] { return api::sign(VALID_KEY, digest.text); });
+    if (direct_valid.kind != Outcome::Kind::Value || direct_valid.text != signed_valid.text)
+        fail("document signature differs from the digest's signature", signed_valid.text + " | " + direct_valid.text);
+
+    const Outcome signed_fuzzed = run([&] { return sign_document(document, fuzzed_key); });
+    if (signed_fuzzed.kind != Outcome::Kind::Value) return;
+    const Outcome direct_fuzzed = run([&] { return api::sign(fuzzed_key, digest.text); });
+    if (direct_fuzzed.kind != Outcome::Kind::Value || direct_fuzzed.text != signed_fuzzed.text)
+        fail("document signature differs from the digest's signature", signed_fuzzed.text + " | " + direct_fuzzed.text);
+}
+
+Args split_arguments(std::string_view input) {
+    Args a{};
+    std::size_t start = 0;
+    for (auto& arg : a) {
+        if (start > input.size()) break;
+        const std::size_t end = std::min(input.find('\xff', start), input.size());
+        arg = input.substr(start, end - start);
+        start = end + 1;
+    }
+    return a;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string_view input(reinterpret_cast<const char*>(data), size);
-    Args a{};
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const std::size_t end = std::min(input.find('\xff', start), input.size());
-        a[i] = input.substr(std::min(start, input.size()), end - std::min(start, input.size()));
-        start = end + 1;
-    }
-    run([&] { return api::verify_signature(a[0], a[1], a[2], a[3], a[4]); });
-    run([&] { return api::sign(a[0], a[1]); });
-    run([&] { return api::eth_sign(a[0], a[1]); });
-    run([&] { return api::is_on_curve(a[0], a[1]); });
-    run([&] { return api::public_key_to_xy(a[0]); });
-    run([&] { return api::private_key_to_public_key_xy(a[0]); });
-    run([&] { return api::private_key_from_seed(a[0]); });
-    run([&] { return api::sign_limit_order(a[0], a[1]); });
-    run([&] { return api::hash_liquidate(a[0]); });
+    const Args a = split_arguments(std::string_view(reinterpret_cast<const char*>(data), size));
+
+    (void)run([&] { return api::verify_signature(a[0], a[1], a[2], a[3], a[4]); });
+    (void)run([&] { return api::sign(a[0], a[1]); });
+    (void)run([&] { return api::eth_sign(a[0], a[1]); });
+    (void)run([&] { return api::is_on_curve(a[0], a[1]); });
+    (void)run([&] { return api::public_key_to_xy(a[0]); });
+    (void)run([&] { return api::private_key_to_public_key_xy(a[0]); });
+    (void)run([&] { return api::private_key_from_seed(a[0]); });
+
+    check_document(a[0], a[1], api::hash_transfer, api::sign_transfer);
+    check_document(a[0], a[1], api::hash_withdraw, api::sign_withdraw);
+    check_document(a[0], a[1], api::hash_limit_order, api::sign_limit_order);
+    check_document(a[0], a[1], api::hash_liquidate, api::sign_liquidate);
+    check_document(a[0], a[1], api::hash_signed_oracle_price, api::sign_signed_oracle_price);
     return 0;
 }

@@ -92,34 +92,60 @@ def test_failures_under_threads_keep_their_own_message():
         assert seen == [case["message"] for _, _, case in bad]
 
 
-def test_native_work_runs_without_the_interpreter_lock():
-    # With a switch interval far longer than the test, a thread that held the
-    # lock through its calls would finish all of them before the other ran any.
-    # Interleaving calls can only come from the lock being let go inside them.
-    # Each thread stops once two switches are seen: how soon the other thread
-    # gets a core depends on the machine's load, so only a failing run needs
-    # the whole cap.
-    key, msg = valid_calls(["sign"], 1)[0][1]
-    order = []
-    seen = [0]  # switches so far; only touched with the lock held
+def run_beside_a_waiting_thread(body):
+    """Runs body(progressed) on this thread while a helper thread waits for the
+    interpreter lock; the helper appends to `progressed` as soon as it gets it.
 
-    def work(i):
-        for _ in range(2000):
-            sdk.sign(key, msg)
-            if order and order[-1] != i:
-                seen[0] += 1
-            order.append(i)
-            if seen[0] > 1:
-                break
+    The switch interval is made far longer than any run, so the interpreter
+    never takes the lock from this thread: the helper can run only where this
+    thread lets the lock go itself. Whether it ran during body is read from
+    `progressed` inside body, with no clock involved."""
+    ready, go = threading.Event(), threading.Event()
+    progressed = []
+
+    def helper():
+        ready.set()
+        go.wait()  # woken below, then waits for the lock
+        progressed.append(True)
 
     previous = sys.getswitchinterval()
-    sys.setswitchinterval(100.0)
+    sys.setswitchinterval(1000.0)
+    thread = threading.Thread(target=helper)
     try:
-        run_in_threads(work, 2)
+        thread.start()
+        ready.wait()
+        go.set()  # uncontended: this thread keeps the lock
+        return body(progressed)
     finally:
+        thread.join()
         sys.setswitchinterval(previous)
-    switches = sum(a != b for a, b in zip(order, order[1:]))
-    assert switches > 1, order
+
+
+def test_native_work_runs_without_the_interpreter_lock():
+    # A document whose 10 MB unknown member keeps each call in native code for
+    # a while; between calls this thread does nothing that lets the lock go.
+    oracle = valid_calls(["hash_signed_oracle_price"], 1)[0][1][0]
+    big = oracle.rstrip()[:-1] + ', "x": "' + "a" * (10 * 1024 * 1024) + '"}'
+    expected = sdk.hash_signed_oracle_price(oracle)
+
+    def native_calls(progressed):
+        for calls in range(1, 101):
+            assert sdk.hash_signed_oracle_price(big) == expected
+            if progressed:
+                return calls
+        return None
+
+    # Had a call kept the lock, the helper could not have run before all of them returned.
+    assert run_beside_a_waiting_thread(native_calls) is not None
+
+    def python_loop(progressed):
+        for i in range(200_000):
+            if progressed:
+                return i
+        return None
+
+    # The same set-up around pure Python work: the helper never gets in.
+    assert run_beside_a_waiting_thread(python_loop) is None
 
 
 FIRST_USE = r"""
