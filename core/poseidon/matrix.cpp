@@ -6,7 +6,7 @@ MdsMatrix cauchy(const Vector<WIDTH>& xs, const Vector<WIDTH>& ys) {
     MdsMatrix m;
     for (std::size_t i = 0; i < WIDTH; ++i) {
         for (std::size_t j = 0; j < WIDTH; ++j) {
-            const auto inv = (xs[i] + ys[j]).inverse();
+            const auto inv = (xs[i] + ys[j]).inverse_var();
             if (!inv) abort_with("poseidon: zero sum in the Cauchy matrix");
             m.rows[i][j] = *inv;
         }
