@@ -192,9 +192,11 @@ TEST(ToyFieldExhaustive, ArithmeticInversionAndRoots) {
                                    : field::Legendre::QuadraticNonResidue)
             << a;
         ASSERT_EQ(root.has_value(), square) << a;
-        if (root) EXPECT_EQ(mulmod(value(*root), value(*root)), a);
+        if (root) {
+            EXPECT_EQ(mulmod(value(*root), value(*root)), a);
+        }
     }
-    // Every 256-bit integer reduces, and only canonical ones decode.
+    // Integers beyond p reduce, and only canonical ones decode.
     for (u64 k = 0; k < 4 * P; ++k) {
         EXPECT_EQ(value(Fp::from_raw({k, 0, 0, 0})), k % P);
         EXPECT_EQ(Fp::from_repr({k, 0, 0, 0}).ok(), k < P);
