@@ -80,7 +80,7 @@ TEST(Grain, RoundConstantsAndCauchyMatrixCheckpoints) {
     EXPECT_EQ(m.mul(m.invert()), MdsMatrix::identity());
 }
 
-TEST(Spec, OptimisedTablesCheckpoints) {
+TEST(PoseidonPermutation, OptimisedTablesCheckpoints) {
     const Spec& s = spec();
     EXPECT_EQ(s.full_rounds, FULL_ROUNDS);
     ASSERT_EQ(s.constants.head_constants.size(), 5u);
@@ -103,12 +103,12 @@ TEST(Spec, OptimisedTablesCheckpoints) {
     }
 }
 
-TEST(Spec, RejectsRoundCountsWithoutTwoHalves) {
+TEST(PoseidonPermutation, RejectsRoundCountsWithoutTwoHalves) {
     EXPECT_THROW(Spec::create(7, 63), Abort);
     EXPECT_THROW(Spec::create(0, 63), Abort);
 }
 
-TEST(Spec, FactorisationReassemblesTheMatrix) {
+TEST(PoseidonPermutation, FactorisationReassemblesTheMatrix) {
     const auto [c, m] = Grain::generate(FULL_ROUNDS, PARTIAL_ROUNDS);
     const auto [p, s] = factorise(m);
     MdsMatrix qt = MdsMatrix::identity();
@@ -117,7 +117,7 @@ TEST(Spec, FactorisationReassemblesTheMatrix) {
     EXPECT_EQ(p.mul(qt.transpose()), m);
 }
 
-TEST(Spec, OptimisedPermutationEqualsPlainOne) {
+TEST(PoseidonPermutation, OptimisedPermutationEqualsPlainOne) {
     const auto [c, m] = Grain::generate(FULL_ROUNDS, PARTIAL_ROUNDS);
     std::vector<State> inputs = {State{}};
     State ones;
@@ -131,7 +131,7 @@ TEST(Spec, OptimisedPermutationEqualsPlainOne) {
     }
 }
 
-TEST(Spec, PermutationVectors) {
+TEST(PoseidonPermutation, PermutationVectors) {
     const JsonValue& cases = vectors()["permutation"];
     ASSERT_GT(cases.size(), 0u);
     for (std::size_t k = 0; k < cases.size(); ++k) {
