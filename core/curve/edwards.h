@@ -30,6 +30,7 @@
 #pragma once
 
 #include <array>
+#include <concepts>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -47,6 +48,15 @@ using field::Repr;
 
 struct PrimeOrder {};
 struct Unknown {};
+
+// What the point code reads from a curve parameter set (see above).
+template <class C>
+concept EdwardsCurve = requires(const C& c) {
+    typename C::Base;
+    typename C::Scalar;
+    { c.edwards_d() } -> std::same_as<const typename C::Base&>;
+    { c.edwards_2d() } -> std::same_as<const typename C::Base&>;
+};
 
 template <class Curve, class Kind>
 class CurvePoint;
@@ -94,6 +104,7 @@ constexpr std::size_t scalar_windows() {
 
 template <class Curve, class Kind>
 class CurvePoint {
+    static_assert(EdwardsCurve<Curve>);
     static_assert(std::is_same_v<Kind, PrimeOrder> || std::is_same_v<Kind, Unknown>);
     using F = typename Curve::Base;
     using Extended = detail::Extended<F>;
@@ -212,6 +223,7 @@ std::optional<CurvePoint<Curve, Unknown>> from_xy(const typename Curve::Base& x,
 // j = 1..8 in affine form; a scalar is recoded into signed digits in [−8, 8].
 template <class Curve>
 class CurveFixedBaseTable {
+    static_assert(EdwardsCurve<Curve>);
     using F = typename Curve::Base;
 
 public:
