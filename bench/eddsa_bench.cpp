@@ -2,11 +2,14 @@
 
 #include <vector>
 
+#include "eddsa/eddsa.h"
 #include "eddsa/nonce.h"
 
 namespace {
 
 using lumora::field::Fs;
+namespace eddsa = lumora::eddsa;
+namespace curve = lumora::curve;
 
 // About 42 candidates on average: two HMACs per rejected one.
 void BM_DeterministicSeed(benchmark::State& state) {
@@ -19,5 +22,28 @@ void BM_DeterministicSeed(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_DeterministicSeed);
+
+// The curve work of one signature (the nonce is given): R = r·G and s.
+void BM_SignRawMessage(benchmark::State& state) {
+    const auto& params = curve::jubjub_params();
+    const Fs sk = Fs::from_u64(0x1234567), r = Fs::from_u64(0x7654321);
+    const std::vector<std::uint8_t> message(32, 0xab);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(eddsa::sign_raw_message(sk, message, r, curve::SIGNING_GENERATOR, params));
+}
+BENCHMARK(BM_SignRawMessage)->Unit(benchmark::kMicrosecond);
+
+// Verification of a foreign signature: both subgroup checks and s·G = R + c·pk.
+void BM_VerifyRawMessage(benchmark::State& state) {
+    const auto& params = curve::jubjub_params();
+    const Fs sk = Fs::from_u64(0x1234567), r = Fs::from_u64(0x7654321);
+    const std::vector<std::uint8_t> message(32, 0xab);
+    const eddsa::UnknownPoint pk = eddsa::public_key(sk, curve::SIGNING_GENERATOR, params);
+    const eddsa::Signature signature = eddsa::sign_raw_message(sk, message, r, curve::SIGNING_GENERATOR, params);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(
+            eddsa::verify_for_raw_message(pk, message, signature, curve::SIGNING_GENERATOR, params));
+}
+BENCHMARK(BM_VerifyRawMessage)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

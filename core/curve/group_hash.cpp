@@ -28,7 +28,7 @@ std::optional<edwards::Point<edwards::PrimeOrder>> baby_group_hash(std::span<con
     const Blake2sDigest digest = h.finalize_with_flag(0);
     if (digest.length != 32) abort_with("assertion failed: h.len() == 32");
 
-    const auto point = edwards::read(digest.view(), params);
+    const auto point = edwards::read_var(digest.view(), params);
     if (!point.ok()) return std::nullopt;
     const auto p = point.value().mul_by_cofactor();
     if (p == edwards::Point<edwards::PrimeOrder>::zero()) return std::nullopt;

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "field/fr.h"
+#include "field/fs.h"
 
 namespace lumora::curve::inline LUMORA_KERNEL_NS {
 
@@ -24,9 +25,13 @@ inline constexpr std::string_view MONTGOMERY_A_DECIMAL = "168698";
 inline constexpr std::string_view MONTGOMERY_SCALE_DECIMAL =
     "6360561867910373094066688120553762416144456282423235903351243436111059670888";
 
-// The accessors of a curve parameter set; AltJubjubBn256 adds the generators.
+// The accessors of a curve parameter set (the point arithmetic of edwards.h
+// is generic over them); AltJubjubBn256 adds the generators.
 class JubjubParams {
 public:
+    using Base = Fr;          // coordinates
+    using Scalar = field::Fs;  // scalars of the prime-order subgroup, order l
+
     // Parses the constants in the order A, then 2A = A doubled, then d and
     // the scale. A text that does not parse would abort with
     // "called `Option::unwrap()` on a `None` value"; these cannot fail.

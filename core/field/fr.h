@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "field/montgomery.h"
+#include "field/sqrt.h"
 
 namespace lumora::field::inline LUMORA_KERNEL_NS {
 
@@ -18,15 +19,17 @@ struct FrParams {
     static constexpr Limbs R3 = derive::r3_mod(MODULUS);  // 2^768 mod r
     static constexpr u64 INV = derive::neg_inv64(MODULUS[0]);  // −r⁻¹ mod 2^64
     static constexpr Limbs MODULUS_MINUS_2 = derive::minus(MODULUS, 2);  // the inversion exponent
+    // 7, the field's conventional multiplicative generator, as the
+    // non-residue of sqrt_var (r − 1 = 2^28·t).
+    static constexpr u64 NON_RESIDUE = 7;
 };
 
 using Fr = Element<FrParams>;
 
-enum class Legendre { Zero, QuadraticResidue, QuadraticNonResidue };
+// Compiled once, in field.cpp.
+extern template Legendre legendre_var<FrParams>(const Fr& a);
+extern template std::optional<Fr> sqrt_var<FrParams>(const Fr& a);
 
-Legendre legendre(const Fr& a);
-// Tonelli–Shanks with r − 1 = 2^28·t; none for a non-residue, zero for zero.
-std::optional<Fr> sqrt(const Fr& a);
 // Decimal digits only, no sign, no leading zero (except "0" itself); any
 // length, reduced mod r. None for anything else.
 std::optional<Fr> fr_from_str(std::string_view text);

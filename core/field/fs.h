@@ -15,10 +15,6 @@ struct FsParams {
     static constexpr Limbs R3 = derive::r3_mod(MODULUS);  // 2^768 mod l
     static constexpr u64 INV = derive::neg_inv64(MODULUS[0]);  // −l⁻¹ mod 2^64
     static constexpr Limbs MODULUS_MINUS_2 = derive::minus(MODULUS, 2);  // the inversion exponent
-
-    // Scalars are recoded into 64 signed radix-16 digits for the
-    // constant-time point multiplication, which needs them below 2^252.
-    static_assert(MODULUS[3] >> 60 == 0);
 };
 
 using Fs = Element<FsParams>;

@@ -6,8 +6,11 @@
 // A Repr is a canonical integer (four limbs, least significant first); one
 // made by into_repr() is below p, one made by a caller may be any 256-bit value.
 //
-// Operations named *_ct run without data-dependent branches or memory
-// accesses; the others may branch on data (inverse, pow, from_repr).
+// Operations named *_var may branch on the data and take time that depends
+// on it (inversion, exponentiation, square roots): for public values only.
+// Everything else, arithmetic and comparisons included, runs without
+// data-dependent branches or memory accesses; from_repr branches only on its
+// own verdict.
 #pragma once
 
 #include <array>
@@ -342,6 +345,8 @@ class Element {
     static_assert(derive::add(P::MODULUS_MINUS_2, {2, 0, 0, 0}) == P::MODULUS);
 
 public:
+    using Params = P;
+
     constexpr Element() = default;
 
     static constexpr Element zero() { return Element(); }
@@ -379,7 +384,8 @@ public:
     static Element from_u512(const std::array<u64, 8>& w) {
         return mont_mul({w[0], w[1], w[2], w[3]}, P::R2) + mont_mul({w[4], w[5], w[6], w[7]}, P::R3);
     }
-    static Element from_bytes_wide(std::span<const std::uint8_t, 64> bytes) {
+    // 64 bytes, little-endian, reduced mod p.
+    static Element from_bytes_wide_le(std::span<const std::uint8_t, 64> bytes) {
         std::array<u64, 8> w{};
         for (std::size_t i = 0; i < 64; ++i) w[i / 8] |= static_cast<u64>(bytes[i]) << (8 * (i % 8));
         return from_u512(w);
@@ -405,7 +411,8 @@ public:
     Element square() const { return from_mont(detail::mont_sqr<P>(m_)); }
 
     bool is_zero() const { return (m_[0] | m_[1] | m_[2] | m_[3]) == 0; }
-    friend bool operator==(const Element& a, const Element& b) { return a.m_ == b.m_; }
+    // Through every limb, unlike an early-exit array compare.
+    friend bool operator==(const Element& a, const Element& b) { return a.ct_eq(b) != 0; }
     // 1 when equal, else 0, without branching.
     u64 ct_eq(const Element& b) const {
         u64 diff = 0;
@@ -436,7 +443,7 @@ public:
 
     // Binary extended Euclid on the Montgomery limbs; the result comes out in
     // Montgomery form because b starts at R^2. None for zero.
-    std::optional<Element> inverse() const {
+    std::optional<Element> inverse_var() const {
         if (is_zero()) return std::nullopt;
         const Limbs one_int = {1, 0, 0, 0};
         Limbs u = m_, v = P::MODULUS, b = P::R2, c = {0, 0, 0, 0};

@@ -14,7 +14,7 @@ MdsMatrix cauchy(const Vector<WIDTH>& xs, const Vector<WIDTH>& ys) {
         prefix[k] = running;  // the product of the sums before k
         running *= sums[k];
     }
-    Fr inv = *running.inverse();  // non-zero: a product of non-zero elements
+    Fr inv = *running.inverse_var();  // non-zero: a product of non-zero elements
     MdsMatrix m;
     for (std::size_t k = n; k-- > 0;) {
         m.rows[k / WIDTH][k % WIDTH] = inv * prefix[k];

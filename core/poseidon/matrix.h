@@ -65,7 +65,7 @@ struct Matrix {
             if (pivot == N) abort_with("poseidon: matrix to invert is singular");
             std::swap(a.rows[pivot], a.rows[col]);
             std::swap(inv.rows[pivot], inv.rows[col]);
-            const Fr scale = *a.rows[col][col].inverse();
+            const Fr scale = *a.rows[col][col].inverse_var();
             for (std::size_t j = 0; j < N; ++j) {
                 a.rows[col][j] *= scale;
                 inv.rows[col][j] *= scale;

@@ -144,7 +144,7 @@ PackedPublicKey public_key_from_private(const Fs& sk) {
 
 std::pair<Fr, Fr> get_xy_from_r(const U256& packed) {
     const auto bytes = packed.to_bytes_le();
-    const auto point = curve::edwards::read(bytes, curve::jubjub_params());
+    const auto point = curve::edwards::read_var(bytes, curve::jubjub_params());
     if (!point.ok())
         abort_with("called `Result::unwrap()` on an `Err` value: RestoreRPoint(" +
                    curve::edwards::read_error_debug(point.error()) + ")");

@@ -57,7 +57,7 @@ TEST(Fr, ReprConversions) {
               "0x0e0a77c19a07df2f666ea36f7879462e36fc76959f60cd29ac96341c4ffffffa");
     std::array<std::uint8_t, 64> ff;
     ff.fill(0xff);
-    EXPECT_EQ(Fr::from_bytes_wide(ff).to_hex(), "0x0216d0b17f4e44a58c49833d53bb808553fe3ab1e35c59e31bb8e645ae216da6");
+    EXPECT_EQ(Fr::from_bytes_wide_le(ff).to_hex(), "0x0216d0b17f4e44a58c49833d53bb808553fe3ab1e35c59e31bb8e645ae216da6");
 
     for (int i = 0; i < 200; ++i) {
         const Fr a = random_element<Fr>();
@@ -122,21 +122,21 @@ TEST(Fr, SumOfProductsReducesOnce) {
 
 template <class F>
 void expect_inversions_agree() {
-    EXPECT_FALSE(F::zero().inverse());
+    EXPECT_FALSE(F::zero().inverse_var());
     const auto [z, z_ok] = F::zero().invert_ct();
     EXPECT_EQ(z, F::zero());
     EXPECT_EQ(z_ok, 0u);
     // Limbs exactly 1: the binary inversion's loop does not run.
     const F tiny = F::from_mont({1, 0, 0, 0});
     for (const F a : {F::one(), -F::one(), F::from_u64(2), tiny, -tiny}) {
-        const auto inv = a.inverse();
+        const auto inv = a.inverse_var();
         ASSERT_TRUE(inv);
         EXPECT_EQ(*inv * a, F::one());
         EXPECT_EQ(a.invert_ct(), std::make_pair(*inv, u64{1}));
     }
     for (int i = 0; i < 100; ++i) {
         const F a = random_element<F>();
-        const auto inv = a.inverse();
+        const auto inv = a.inverse_var();
         ASSERT_TRUE(inv);
         EXPECT_EQ(*inv * a, F::one());
         const auto [inv2, ok] = a.invert_ct();
@@ -149,11 +149,11 @@ TEST(Fr, Inversion) { expect_inversions_agree<Fr>(); }
 TEST(Fs, Inversion) { expect_inversions_agree<Fs>(); }
 
 TEST(Fr, SquareRoots) {
-    EXPECT_EQ(sqrt(Fr::zero()), Fr::zero());
-    EXPECT_FALSE(sqrt(Fr::from_u64(7)));
-    EXPECT_FALSE(sqrt(Fr::from_u64(5)));
-    EXPECT_EQ(legendre(Fr::from_u64(7)), Legendre::QuadraticNonResidue);
-    EXPECT_EQ(sqrt(Fr::from_u64(4))->square(), Fr::from_u64(4));
+    EXPECT_EQ(sqrt_var(Fr::zero()), Fr::zero());
+    EXPECT_FALSE(sqrt_var(Fr::from_u64(7)));
+    EXPECT_FALSE(sqrt_var(Fr::from_u64(5)));
+    EXPECT_EQ(legendre_var(Fr::from_u64(7)), Legendre::QuadraticNonResidue);
+    EXPECT_EQ(sqrt_var(Fr::from_u64(4))->square(), Fr::from_u64(4));
     // The root of unity has order exactly 2^28.
     Fr w = Fr::from_mont({0x9632c7c5b639feb8, 0x985ce3400d0ff299, 0xb2dd880001b0ecd8, 0x1d69070d6d98ce29});
     EXPECT_EQ(w, Fr::from_u64(7).pow_var({0x9b9709143e1f593f, 0x181585d2833e8487, 0x131a029b85045b68, 0x30644e72e}));
@@ -161,10 +161,10 @@ TEST(Fr, SquareRoots) {
     EXPECT_EQ(w, -Fr::one());
     for (int i = 0; i < 50; ++i) {
         const Fr a = random_element<Fr>();
-        const auto root = sqrt(a.square());
+        const auto root = sqrt_var(a.square());
         ASSERT_TRUE(root);
         EXPECT_TRUE(*root == a || *root == -a);
-        EXPECT_EQ(legendre(a.square()), a.is_zero() ? Legendre::Zero : Legendre::QuadraticResidue);
+        EXPECT_EQ(legendre_var(a.square()), a.is_zero() ? Legendre::Zero : Legendre::QuadraticResidue);
     }
 }
 
@@ -191,8 +191,8 @@ TEST(Fs, ArithmeticIdentities) {
     for (int i = 0; i < 200; ++i) {
         const Fs a = random_element<Fs>(), b = random_element<Fs>();
         EXPECT_EQ(Fs::from_repr(a.into_repr()).value(), a);
-        EXPECT_EQ(*a.inverse() * a, Fs::one());
-        EXPECT_EQ((a * b) * b.inverse().value(), a);
+        EXPECT_EQ(*a.inverse_var() * a, Fs::one());
+        EXPECT_EQ((a * b) * b.inverse_var().value(), a);
         std::array<u64, 8> w{};
         for (auto& x : w) x = rng()();
         const Fs two_256 = Fs::from_mont(FsParams::R2);

@@ -105,7 +105,7 @@ TEST(Grain, RoundConstantsAndCauchyMatrixCheckpoints) {
     EXPECT_EQ(m.mul(m.invert()), MdsMatrix::identity());
 }
 
-TEST(Spec, OptimisedTablesCheckpoints) {
+TEST(PoseidonPermutation, OptimisedTablesCheckpoints) {
     const Spec& s = spec();
     EXPECT_EQ(s.full_rounds, FULL_ROUNDS);
     ASSERT_EQ(s.constants.head_constants.size(), 5u);
@@ -128,12 +128,12 @@ TEST(Spec, OptimisedTablesCheckpoints) {
     }
 }
 
-TEST(Spec, RejectsRoundCountsWithoutTwoHalves) {
+TEST(PoseidonPermutation, RejectsRoundCountsWithoutTwoHalves) {
     EXPECT_THROW(Spec::create(7, 63), Abort);
     EXPECT_THROW(Spec::create(0, 63), Abort);
 }
 
-TEST(Spec, FactorisationReassemblesTheMatrix) {
+TEST(PoseidonPermutation, FactorisationReassemblesTheMatrix) {
     const auto [c, m] = Grain::generate(FULL_ROUNDS, PARTIAL_ROUNDS);
     const auto [p, s] = factorise(m);
     MdsMatrix qt = MdsMatrix::identity();
@@ -142,7 +142,7 @@ TEST(Spec, FactorisationReassemblesTheMatrix) {
     EXPECT_EQ(p.mul(qt.transpose()), m);
 }
 
-TEST(Spec, SparseMatricesEqualTheStepwiseFactorisation) {
+TEST(PoseidonParameters, SparseMatricesEqualTheStepwiseFactorisation) {
     // The derivation step by step: factorise acc, acc = Mᵗ·P, n times; the
     // factor split off last serves the first partial round.
     const auto [c, m] = Grain::generate(FULL_ROUNDS, PARTIAL_ROUNDS);
@@ -189,7 +189,7 @@ TEST(Matrix, PowersAndRowProducts) {
     EXPECT_EQ(m.mul_row_vector(c[3]), lifted.mul(m).rows[0]);
 }
 
-TEST(Spec, OptimisedPermutationEqualsPlainOne) {
+TEST(PoseidonPermutation, OptimisedPermutationEqualsPlainOne) {
     const auto [c, m] = Grain::generate(FULL_ROUNDS, PARTIAL_ROUNDS);
     std::vector<State> inputs = {State{}};
     State ones;
@@ -203,7 +203,7 @@ TEST(Spec, OptimisedPermutationEqualsPlainOne) {
     }
 }
 
-TEST(Spec, PermutationVectors) {
+TEST(PoseidonPermutation, PermutationVectors) {
     const JsonValue& cases = vectors()["permutation"];
     ASSERT_GT(cases.size(), 0u);
     for (std::size_t k = 0; k < cases.size(); ++k) {
@@ -305,7 +305,7 @@ TEST(IfmaTables, ConstantsInTheKernelsForm) {
     EXPECT_EQ(make_ifma_tables(other), nullptr);
 }
 
-TEST(Spec, EveryPathGivesTheSameResult) {
+TEST(PoseidonPermutation, EveryPathGivesTheSameResult) {
     // permute() takes whichever path this process dispatches to.
     for (int n = 0; n < 50; ++n) {
         State a = random_state(), b = a;
