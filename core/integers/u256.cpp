@@ -1,41 +1,8 @@
 #include "integers/u256.h"
 
-#include <cstdio>
+#include "common/hex.h"
 
 namespace lumora::integers {
-
-namespace {
-
-int hex_value(unsigned char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-}  // namespace
-
-std::string quote_char(unsigned char c) {
-    switch (c) {
-        case '\0': return "\\0";
-        case '\t': return "\\t";
-        case '\n': return "\\n";
-        case '\r': return "\\r";
-        case '\'': return "\\'";
-        case '\\': return "\\\\";
-        default: break;
-    }
-    if (c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == 0xad) {
-        char buf[16];
-        std::snprintf(buf, sizeof buf, "\\u{%x}", c);
-        return buf;
-    }
-    if (c < 0x80) return std::string(1, static_cast<char>(c));
-    std::string out;
-    out.push_back(static_cast<char>(0xc0 | (c >> 6)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3f)));
-    return out;
-}
 
 namespace {
 
@@ -46,25 +13,15 @@ Error plain_failure(std::string message, std::size_t wraps) {
 }
 
 Result<U256> parse_plain(std::string_view text, std::size_t wraps) {
-    if (text.size() >= 2 && text[0] == '0' && text[1] == 'x') text.remove_prefix(2);
+    if (text.starts_with("0x")) text.remove_prefix(2);
     if (text.size() > 64) return plain_failure("Invalid string length", wraps);
-    // Odd lengths get a leading "0"; positions count it.
-    const std::size_t pad = text.size() % 2;
-    const std::size_t ndigits = text.size() + pad;
     std::array<std::uint8_t, 32> be{};
-    std::size_t out = 32 - ndigits / 2;
-    int high = 0;
-    for (std::size_t pos = 0; pos < ndigits; ++pos) {
-        const auto c = static_cast<unsigned char>(pos < pad ? '0' : text[pos - pad]);
-        const int v = hex_value(c);
-        if (v < 0)
-            return plain_failure("Invalid character '" + quote_char(c) + "' at position " + std::to_string(pos),
-                                 wraps);
-        if (pos % 2 == 0) {
-            high = v;
-        } else {
-            be[out++] = static_cast<std::uint8_t>(high << 4 | v);
-        }
+    const std::size_t fault = hex::decode_ct(text, std::span(be).last((text.size() + 1) / 2));
+    if (fault != hex::NO_FAULT) {
+        // The leading '0' of an odd count is never the fault.
+        const std::size_t pad = text.size() % 2;
+        return plain_failure(hex::invalid_character_message(static_cast<unsigned char>(text[fault - pad]), fault),
+                             wraps);
     }
     return U256::from_bytes_be(be);
 }
@@ -109,12 +66,8 @@ Result<U256> U256::from_str(std::string_view text) { return parse_plain(text, 1)
 Result<U256> U256::from_str_radix16(std::string_view text) { return parse_plain(text, 2); }
 
 void U256::append_hex(std::string& out) const {
-    static constexpr char digits[] = "0123456789abcdef";
     out += "0x";
-    for (std::size_t i = 0; i < 64; ++i) {
-        const std::uint64_t limb = limbs[3 - i / 16];
-        out.push_back(digits[(limb >> (4 * (15 - i % 16))) & 0xf]);
-    }
+    hex::append_lower_ct(out, to_bytes_be());
 }
 
 std::string U256::to_hex() const {

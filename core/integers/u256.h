@@ -51,12 +51,6 @@ struct U256 {
     friend bool operator==(const U256&, const U256&) = default;
 };
 
-// The body of a character literal for one byte of a rejected hexadecimal
-// text, as hex-digit failures print it ("Invalid character '…' at position
-// N"): the byte taken as a code point (so 0xe9 is 'é'), with the usual escapes
-// for quotes, backslash and characters that do not print.
-std::string quote_char(unsigned char c);
-
 // Bits moved beyond bit 255 are discarded; shifts of 256 or more give zero.
 U256 shl(const U256& v, unsigned bits);
 // Both abort with "arithmetic operation overflow" when the result needs more than 256 bits.

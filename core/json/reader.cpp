@@ -3,45 +3,16 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <system_error>
+
+#include "common/hex.h"
+#include "common/text.h"
 
 namespace lumora::json {
 
 namespace {
 
 bool is_digit(int c) { return c >= '0' && c <= '9'; }
-
-int hex_value(int c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-void append_utf8(std::string& out, std::uint32_t cp) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xc0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3f)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xe0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3f)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3f)));
-    } else {
-        out.push_back(static_cast<char>(0xf0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3f)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3f)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3f)));
-    }
-}
-
-void append_unicode_escape(std::string& out, std::uint32_t cp) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "\\u{%x}", static_cast<unsigned>(cp));
-    out += buf;
-}
 
 // Decimal exponent of the leading non-zero digit of a number token that is
 // known not to be zero: decides whether a value out of a double's range is
@@ -89,38 +60,8 @@ std::string ParseError::to_string() const {
 }
 
 std::string ParseError::to_debug_string() const {
-    return "Error(" + quote_debug(message) + ", line: " + std::to_string(line) + ", column: " +
+    return "Error(" + text::quote_debug(message) + ", line: " + std::to_string(line) + ", column: " +
            std::to_string(column) + ")";
-}
-
-std::string quote_debug(std::string_view text) {
-    std::string out;
-    out.reserve(text.size() + 2);
-    out.push_back('"');
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        switch (c) {
-            case '\0': out += "\\0"; continue;
-            case '\t': out += "\\t"; continue;
-            case '\r': out += "\\r"; continue;
-            case '\n': out += "\\n"; continue;
-            case '"': out += "\\\""; continue;
-            case '\\': out += "\\\\"; continue;
-            default: break;
-        }
-        if (c < 0x20 || c == 0x7f) {
-            append_unicode_escape(out, c);
-        } else if (c == 0xc2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
-                   static_cast<unsigned char>(text[i + 1]) <= 0x9f) {
-            // U+0080..U+009F, the second block of control characters.
-            append_unicode_escape(out, static_cast<unsigned char>(text[i + 1]));
-            ++i;
-        } else {
-            out.push_back(static_cast<char>(c));
-        }
-    }
-    out.push_back('"');
-    return out;
 }
 
 std::string format_float(double value) {
@@ -171,7 +112,7 @@ std::string describe(const Summary& value) {
                 case Number::Kind::Float: return "floating point `" + format_float(value.number.f) + "`";
             }
             break;
-        case Summary::Kind::String: return "string " + quote_debug(value.text);
+        case Summary::Kind::String: return "string " + text::quote_debug(value.text);
         case Summary::Kind::Sequence: return "sequence";
         case Summary::Kind::Map: return "map";
     }
@@ -288,9 +229,9 @@ bool Reader::read_hex4(std::uint32_t& unit) {
     for (int k = 0; k < 4; ++k) {
         const int c = peek();
         if (c < 0) return fail_here("EOF while parsing a string");
-        const int v = hex_value(c);
-        if (v < 0) return fail_at_next("unexpected end of hex escape");
-        unit = unit << 4 | static_cast<std::uint32_t>(v);
+        const hex::Digit d = hex::digit_value_ct(static_cast<unsigned char>(c));
+        if (!d.valid) return fail_at_next("unexpected end of hex escape");
+        unit = unit << 4 | d.value;
         ++pos_;
     }
     return true;
@@ -322,7 +263,7 @@ bool Reader::read_escape() {
     if (!read_hex4(unit)) return false;
     if (unit >= 0xdc00 && unit <= 0xdfff) return fail_here("invalid unicode code point");
     if (unit < 0xd800 || unit > 0xdbff) {
-        append_utf8(scratch_, unit);
+        text::append_utf8(scratch_, unit);
         return true;
     }
     // A high surrogate: a low one must follow as another \u escape (RFC 8259, 7).
@@ -335,7 +276,7 @@ bool Reader::read_escape() {
     std::uint32_t low = 0;
     if (!read_hex4(low)) return false;
     if (low < 0xdc00 || low > 0xdfff) return fail_here("lone leading surrogate in hex escape");
-    append_utf8(scratch_, 0x10000 + ((unit - 0xd800) << 10) + (low - 0xdc00));
+    text::append_utf8(scratch_, 0x10000 + ((unit - 0xd800) << 10) + (low - 0xdc00));
     return true;
 }
 

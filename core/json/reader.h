@@ -32,7 +32,7 @@ struct ParseError {
     // "<message> at line L column C": the text an error value carries.
     std::string to_string() const;
     // Error("<message>", line: L, column: C), the message quoted as by
-    // `quote_debug`: the form an unwrap failure shows.
+    // `text::quote_debug`: the form an unwrap failure shows.
     std::string to_debug_string() const;
 };
 
@@ -54,11 +54,6 @@ public:
 private:
     std::variant<T, ParseError> v_;
 };
-
-// `text` enclosed in double quotes, with quotes and backslashes behind a
-// backslash and control characters escaped (\0 \t \r \n, others \u{hex}).
-// Other UTF-8 text is kept byte for byte.
-std::string quote_debug(std::string_view text);
 
 // A JSON number as read. Numbers written without fraction or exponent that
 // fit in 64 bits (unsigned, or signed when negative) stay whole; everything

@@ -7,6 +7,8 @@
 #include <string>
 #include <variant>
 
+#include "common/hex.h"
+
 namespace lumora::sdk {
 
 namespace {
@@ -145,17 +147,10 @@ std::string_view parse_unsigned_decimal(std::string_view text, u128 max, u128& o
     return {};
 }
 
-int hex_digit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 // Signed hexadecimal text: every leading lowercase "0x" removed, then an
 // optional sign and hexadecimal digits. "-0x1" keeps its "x" and fails.
 std::string_view parse_signed_hex(std::string_view text, i128& out) {
-    while (text.starts_with("0x")) text.remove_prefix(2);
+    text = hex::strip_prefixes_var(text, "0x");
     if (text.empty()) return EMPTY_TEXT;
     if (text.size() == 1 && (text[0] == '+' || text[0] == '-')) return INVALID_DIGIT;
     const bool negative = text[0] == '-';
@@ -163,9 +158,9 @@ std::string_view parse_signed_hex(std::string_view text, i128& out) {
     const u128 limit = negative ? u128{1} << 127 : (u128{1} << 127) - 1;
     u128 magnitude = 0;
     for (const char c : text) {
-        const int v = hex_digit(c);
-        if (v < 0) return INVALID_DIGIT;
-        const auto d = static_cast<u128>(v);
+        const hex::Digit digit = hex::digit_value_ct(static_cast<unsigned char>(c));
+        if (!digit.valid) return INVALID_DIGIT;
+        const auto d = static_cast<u128>(digit.value);
         if (magnitude > (limit - d) / 16) return negative ? TOO_SMALL : TOO_LARGE;
         magnitude = magnitude * 16 + d;
     }

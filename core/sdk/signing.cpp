@@ -1,9 +1,9 @@
 #include "sdk/signing.h"
 
 #include "common/secret.h"
+#include "common/text.h"
 #include "curve/alt_jubjub.h"
 #include "eddsa/nonce.h"
-#include "json/reader.h"
 #include "sdk/documents.h"
 #include "sdk/hashing.h"
 
@@ -37,7 +37,7 @@ JubjubSignature sign_digest(const Fs& sk, const U256& digest) {
 
 Secret<Fs> private_key_or_abort(std::string_view text) {
     auto sk = private_key_from_string(text);
-    if (!sk.ok()) abort_with(std::string(UNWRAP_ERR) + json::quote_debug(sk.error().message));
+    if (!sk.ok()) abort_with(std::string(UNWRAP_ERR) + text::quote_debug(sk.error().message));
     return std::move(sk).value();
 }
 
