@@ -55,13 +55,10 @@ long long leading_exponent(std::string_view token) {
 
 }  // namespace
 
-std::string ParseError::to_string() const {
-    return message + " at line " + std::to_string(line) + " column " + std::to_string(column);
-}
-
-std::string ParseError::to_debug_string() const {
-    return "Error(" + text::quote_debug(message) + ", line: " + std::to_string(line) + ", column: " +
-           std::to_string(column) + ")";
+std::string debug_form(const Error& error) {
+    const TextPosition at = error.position.value_or(TextPosition{});
+    return "Error(" + text::quote_debug(error.message) + ", line: " + std::to_string(at.line) + ", column: " +
+           std::to_string(at.column) + ")";
 }
 
 std::string format_float(double value) {
@@ -140,8 +137,8 @@ bool Reader::fail_here(std::string message) {
     const std::size_t last_newline = read.rfind('\n');
     const std::size_t line_start = last_newline == std::string_view::npos ? 0 : last_newline + 1;
     error_.message = std::move(message);
-    error_.line = 1 + static_cast<std::size_t>(std::count(read.begin(), read.begin() + line_start, '\n'));
-    error_.column = index - line_start;
+    error_.position = TextPosition{1 + static_cast<std::size_t>(std::count(read.begin(), read.begin() + line_start, '\n')),
+                                   index - line_start};
     return false;
 }
 

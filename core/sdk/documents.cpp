@@ -395,7 +395,7 @@ bool decode_record(Reader& in, R& record, std::size_t level) {
 }
 
 template <class R>
-json::Parsed<R> decode_document(std::string_view text) {
+Result<R> decode_document(std::string_view text) {
     Reader in(text);
     R record{};
     if (!decode_record(in, record, 1)) return in.error();
@@ -406,48 +406,27 @@ json::Parsed<R> decode_document(std::string_view text) {
     return record;
 }
 
-template <class R>
-Result<R> to_result(json::Parsed<R>&& parsed) {
-    if (!parsed.ok()) return Error{parsed.error().to_string(), {}};
-    return std::move(parsed).value();
-}
-
 }  // namespace
 
-json::Parsed<Transfer> decode_transfer(std::string_view json) { return decode_document<Transfer>(json); }
+Result<Transfer> parse_transfer(std::string_view json) { return decode_document<Transfer>(json); }
 
-json::Parsed<WithdrawRequest> decode_withdraw_request(std::string_view json) {
+Result<WithdrawRequest> parse_withdraw_request(std::string_view json) {
     return decode_document<WithdrawRequest>(json);
 }
 
-json::Parsed<LimitOrderRequest> decode_limit_order_request(std::string_view json) {
+Result<LimitOrderRequest> parse_limit_order_request(std::string_view json) {
     return decode_document<LimitOrderRequest>(json);
 }
 
-json::Parsed<Liquidate> decode_liquidate(std::string_view json) { return decode_document<Liquidate>(json); }
+Result<Liquidate> parse_liquidate(std::string_view json) { return decode_document<Liquidate>(json); }
 
-json::Parsed<SignedOraclePrice> decode_signed_oracle_price(std::string_view json) {
+Result<SignedOraclePrice> parse_signed_oracle_price(std::string_view json) {
     return decode_document<SignedOraclePrice>(json);
 }
 
-Result<WithdrawRequest> parse_withdraw_request(std::string_view json) {
-    return to_result(decode_withdraw_request(json));
-}
-
-Result<LimitOrderRequest> parse_limit_order_request(std::string_view json) {
-    return to_result(decode_limit_order_request(json));
-}
-
-Result<Liquidate> parse_liquidate(std::string_view json) { return to_result(decode_liquidate(json)); }
-
-Result<SignedOraclePrice> parse_signed_oracle_price(std::string_view json) {
-    return to_result(decode_signed_oracle_price(json));
-}
-
 Transfer parse_transfer_or_abort(std::string_view json) {
-    auto parsed = decode_transfer(json);
-    if (!parsed.ok())
-        abort_with("called `Result::unwrap()` on an `Err` value: " + parsed.error().to_debug_string());
+    auto parsed = parse_transfer(json);
+    if (!parsed.ok()) abort_with("called `Result::unwrap()` on an `Err` value: " + json::debug_form(parsed.error()));
     return std::move(parsed).value();
 }
 
