@@ -246,12 +246,12 @@ std::array<std::uint8_t, 32> write(const Extended& p) {
 std::array<std::uint8_t, 32> write_xy(const Fr& x, const Fr& y) {
     Repr yr = y.into_repr();
     if (x.into_repr()[0] & 1) yr[3] |= field::u64{1} << 63;
-    return field::repr_to_bytes_le(yr);
+    return integers::to_bytes_le(yr);
 }
 
 Result<Point<Unknown>> read(std::span<const std::uint8_t> bytes, const JubjubParams& params) {
     if (bytes.size() < 32) return Error{"failed to fill whole buffer", {}};
-    Repr yr = field::repr_from_bytes_le(bytes.first<32>());
+    Repr yr = integers::from_bytes_le(bytes.first<32>());
     const bool sign = (yr[3] >> 63) != 0;
     yr[3] &= ~(field::u64{1} << 63);
     const auto y = Fr::from_repr(yr);

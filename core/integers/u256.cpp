@@ -1,8 +1,65 @@
 #include "integers/u256.h"
 
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
 #include "common/hex.h"
 
 namespace lumora::integers {
+
+namespace {
+
+// One limb from eight bytes in either order: a word load, swapped when the
+// order is not the machine's.
+std::uint64_t load_limb(const std::uint8_t* p, std::endian order) {
+    std::uint64_t w;
+    std::memcpy(&w, p, sizeof w);
+    return order == std::endian::native ? w : __builtin_bswap64(w);
+}
+
+void store_limb(std::uint8_t* p, std::uint64_t w, std::endian order) {
+    if (order != std::endian::native) w = __builtin_bswap64(w);
+    std::memcpy(p, &w, sizeof w);
+}
+
+}  // namespace
+
+Limbs from_bytes_le(std::span<const std::uint8_t, 32> bytes) {
+    Limbs r;
+    for (std::size_t i = 0; i < 4; ++i) r[i] = load_limb(bytes.data() + 8 * i, std::endian::little);
+    return r;
+}
+
+Limbs from_bytes_be(std::span<const std::uint8_t, 32> bytes) {
+    Limbs r;
+    for (std::size_t i = 0; i < 4; ++i) r[i] = load_limb(bytes.data() + 8 * (3 - i), std::endian::big);
+    return r;
+}
+
+std::array<std::uint8_t, 32> to_bytes_le(const Limbs& value) {
+    std::array<std::uint8_t, 32> out;
+    for (std::size_t i = 0; i < 4; ++i) store_limb(out.data() + 8 * i, value[i], std::endian::little);
+    return out;
+}
+
+std::array<std::uint8_t, 32> to_bytes_be(const Limbs& value) {
+    std::array<std::uint8_t, 32> out;
+    for (std::size_t i = 0; i < 4; ++i) store_limb(out.data() + 8 * (3 - i), value[i], std::endian::big);
+    return out;
+}
+
+void append_hex(std::string& out, const Limbs& value) {
+    out += "0x";
+    hex::append_lower_ct(out, to_bytes_be(value));
+}
+
+std::string to_hex(const Limbs& value) {
+    std::string out;
+    out.reserve(66);
+    append_hex(out, value);
+    return out;
+}
 
 namespace {
 
@@ -33,49 +90,16 @@ U256 U256::from_i128(i128 v) {
     return from_u128(static_cast<u128>(v));
 }
 
-U256 U256::from_little_endian(std::span<const std::uint8_t> bytes) {
+U256 U256::from_bytes_le(std::span<const std::uint8_t> bytes) {
     if (bytes.size() > 32) abort_with("assertion failed: 4 * 8 >= slice.len()");
-    U256 r;
-    for (std::size_t i = 0; i < bytes.size(); ++i)
-        r.limbs[i / 8] |= static_cast<std::uint64_t>(bytes[i]) << (8 * (i % 8));
-    return r;
-}
-
-U256 U256::from_bytes_be(const std::array<std::uint8_t, 32>& bytes) {
-    U256 r;
-    for (std::size_t i = 0; i < 32; ++i)
-        r.limbs[(31 - i) / 8] |= static_cast<std::uint64_t>(bytes[i]) << (8 * ((31 - i) % 8));
-    return r;
-}
-
-std::array<std::uint8_t, 32> U256::to_bytes_le() const {
-    std::array<std::uint8_t, 32> out{};
-    for (std::size_t i = 0; i < 32; ++i) out[i] = static_cast<std::uint8_t>(limbs[i / 8] >> (8 * (i % 8)));
-    return out;
-}
-
-std::array<std::uint8_t, 32> U256::to_bytes_be() const {
-    auto le = to_bytes_le();
-    std::array<std::uint8_t, 32> out{};
-    for (std::size_t i = 0; i < 32; ++i) out[i] = le[31 - i];
-    return out;
+    std::array<std::uint8_t, 32> padded{};
+    std::copy(bytes.begin(), bytes.end(), padded.begin());
+    return U256(integers::from_bytes_le(padded));
 }
 
 Result<U256> U256::from_str(std::string_view text) { return parse_plain(text, 1); }
 
 Result<U256> U256::from_str_radix16(std::string_view text) { return parse_plain(text, 2); }
-
-void U256::append_hex(std::string& out) const {
-    out += "0x";
-    hex::append_lower_ct(out, to_bytes_be());
-}
-
-std::string U256::to_hex() const {
-    std::string out;
-    out.reserve(66);
-    append_hex(out);
-    return out;
-}
 
 U256 shl(const U256& v, unsigned bits) {
     U256 r;

@@ -21,7 +21,7 @@ std::string bytes_to_hex(std::span<const std::uint8_t> bytes) {
 
 // The Fs of a big-endian key, range-checked in constant time.
 Result<Secret<Fs>> fs_from_bytes_be(std::span<const std::uint8_t, 32> bytes) {
-    const Secret<field::Repr> repr(field::repr_from_bytes_be(bytes));
+    const Secret<field::Repr> repr(integers::from_bytes_be(bytes));
     bool below = Fs::is_below_modulus(*repr);
     // Public: a key of l or more is refused, and the refusal is the API's answer.
     LUMORA_DECLASSIFY(&below, sizeof below);
@@ -59,13 +59,13 @@ Result<Fs> FeConvert::from_bytes(std::span<const std::uint8_t> bytes) {
     return *value.value();
 }
 
-std::string FeConvert::to_hex(const Fs& value) { return bytes_to_hex(field::repr_to_bytes_be(value.into_repr())); }
+std::string FeConvert::to_hex(const Fs& value) { return bytes_to_hex(integers::to_bytes_be(value.into_repr())); }
 
-std::string FeConvert::to_hex(const Fr& value) { return bytes_to_hex(field::repr_to_bytes_be(value.into_repr())); }
+std::string FeConvert::to_hex(const Fr& value) { return bytes_to_hex(integers::to_bytes_be(value.into_repr())); }
 
 U256 fr_to_u256(const Fr& value) { return U256(value.into_repr()); }
 
-U256 le_to_u256(std::span<const std::uint8_t, 32> bytes) { return U256::from_little_endian(bytes); }
+U256 le_to_u256(std::span<const std::uint8_t, 32> bytes) { return U256::from_bytes_le(bytes); }
 
 std::string_view strip_hex_prefixes(std::string_view text) {
     return hex::strip_prefixes_var(hex::strip_prefixes_var(text, "0x"), "0X");
@@ -99,7 +99,7 @@ Result<std::string> private_key_from_seed(std::string_view seed) {
     // SHA-256(seed) itself is never a candidate.
     for (;;) {
         hashes::sha256(*h, *h);
-        const Secret<field::Repr> candidate(field::repr_from_bytes_be(*h));
+        const Secret<field::Repr> candidate(integers::from_bytes_be(*h));
         bool accepted = Fs::is_below_modulus(*candidate);
         // Public: how many candidates were refused says nothing of the one
         // accepted (each is a fresh hash).
