@@ -4,10 +4,16 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
 namespace lumora::text {
+
+// The bytes of a text, as hashes take them.
+inline std::span<const std::uint8_t> bytes_of(std::string_view text) noexcept {
+    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
 
 // Appends the UTF-8 encoding of a code point (at most U+10FFFF, no surrogate).
 void append_utf8(std::string& out, std::uint32_t code_point);

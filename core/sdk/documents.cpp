@@ -33,7 +33,7 @@ using Slot = std::variant<std::uint64_t R::*, std::uint32_t R::*, u128 R::*, i12
                           LimitOrderRequest R::*>;
 
 template <class R>
-struct FieldSpec {
+struct FieldRule {
     std::string_view key;
     Encoding encoding;
     Slot<R> slot;
@@ -46,7 +46,7 @@ struct Layout;
 
 template <>
 struct Layout<OrderBase> {
-    static constexpr std::array<FieldSpec<OrderBase>, 3> fields{{
+    static constexpr std::array<FieldRule<OrderBase>, 3> fields{{
         {"nonce", Encoding::U64AsString, &OrderBase::nonce},
         {"public_key", Encoding::PackedPublicKey, &OrderBase::public_key},
         {"expiration_timestamp", Encoding::U32AsString, &OrderBase::expiration_timestamp},
@@ -58,7 +58,7 @@ struct Layout<Transfer> {
     static constexpr std::string_view name = "Transfer";
     static constexpr bool has_base = true;
     static constexpr bool accepts_array = false;
-    static constexpr std::array<FieldSpec<Transfer>, 5> fields{{
+    static constexpr std::array<FieldRule<Transfer>, 5> fields{{
         {"sender_position_id", Encoding::U64AsString, &Transfer::sender_position_id},
         {"receiver_public_key", Encoding::PackedPublicKey, &Transfer::receiver_public_key},
         {"receiver_position_id", Encoding::U64AsString, &Transfer::receiver_position_id},
@@ -72,7 +72,7 @@ struct Layout<WithdrawRequest> {
     static constexpr std::string_view name = "WithdrawRequest";
     static constexpr bool has_base = true;
     static constexpr bool accepts_array = false;
-    static constexpr std::array<FieldSpec<WithdrawRequest>, 4> fields{{
+    static constexpr std::array<FieldRule<WithdrawRequest>, 4> fields{{
         {"position_id", Encoding::U64AsString, &WithdrawRequest::position_id},
         {"amount", Encoding::U64AsString, &WithdrawRequest::amount},
         {"eth_address", Encoding::PackedPublicKey, &WithdrawRequest::eth_address},
@@ -85,7 +85,7 @@ struct Layout<LimitOrderRequest> {
     static constexpr std::string_view name = "LimitOrderRequest";
     static constexpr bool has_base = true;
     static constexpr bool accepts_array = false;
-    static constexpr std::array<FieldSpec<LimitOrderRequest>, 7> fields{{
+    static constexpr std::array<FieldRule<LimitOrderRequest>, 7> fields{{
         {"amount_synthetic", Encoding::U64AsString, &LimitOrderRequest::amount_synthetic},
         {"amount_collateral", Encoding::U64AsString, &LimitOrderRequest::amount_collateral},
         {"amount_fee", Encoding::U64AsString, &LimitOrderRequest::amount_fee},
@@ -101,7 +101,7 @@ struct Layout<Liquidate> {
     static constexpr std::string_view name = "Liquidate";
     static constexpr bool has_base = false;
     static constexpr bool accepts_array = true;
-    static constexpr std::array<FieldSpec<Liquidate>, 5> fields{{
+    static constexpr std::array<FieldRule<Liquidate>, 5> fields{{
         {"liquidator_order", Encoding::Order, &Liquidate::liquidator_order},
         {"liquidated_position_id", Encoding::U64AsString, &Liquidate::liquidated_position_id},
         {"actual_collateral", Encoding::U64AsString, &Liquidate::actual_collateral},
@@ -115,7 +115,7 @@ struct Layout<SignedOraclePrice> {
     static constexpr std::string_view name = "SignedOraclePrice";
     static constexpr bool has_base = false;
     static constexpr bool accepts_array = true;
-    static constexpr std::array<FieldSpec<SignedOraclePrice>, 4> fields{{
+    static constexpr std::array<FieldRule<SignedOraclePrice>, 4> fields{{
         {"signer_key", Encoding::PackedPublicKey, &SignedOraclePrice::signer_key},
         {"external_price", Encoding::U128AsString, &SignedOraclePrice::external_price},
         {"timestamp", Encoding::U32AsString, &SignedOraclePrice::timestamp},
@@ -178,7 +178,7 @@ std::string with_prefix(std::string_view prefix, std::string_view failure) {
 // Decodes the text of a string-encoded field into the record; returns the
 // failure message, if any.
 template <class R>
-std::optional<std::string> decode_text(const FieldSpec<R>& field, std::string_view text, R& record) {
+std::optional<std::string> decode_text(const FieldRule<R>& field, std::string_view text, R& record) {
     constexpr u128 U64_MAX = std::numeric_limits<std::uint64_t>::max();
     constexpr u128 U32_MAX = std::numeric_limits<std::uint32_t>::max();
     constexpr u128 U128_MAX = std::numeric_limits<u128>::max();
@@ -223,7 +223,7 @@ std::optional<std::string> decode_text(const FieldSpec<R>& field, std::string_vi
 }
 
 template <class R, std::size_t N>
-std::size_t find_field(const std::array<FieldSpec<R>, N>& fields, std::string_view key) {
+std::size_t find_field(const std::array<FieldRule<R>, N>& fields, std::string_view key) {
     for (std::size_t i = 0; i < N; ++i)
         if (fields[i].key == key) return i;
     return N;
@@ -253,7 +253,7 @@ bool decode_record(Reader& in, R& record, std::size_t level);
 // A member value (or array element) of one of the record's own fields; the
 // cursor is after the colon or comma. `level` is the record's own level.
 template <class R>
-bool read_member(Reader& in, const FieldSpec<R>& field, R& record, std::size_t level) {
+bool read_member(Reader& in, const FieldRule<R>& field, R& record, std::size_t level) {
     const int c = in.peek_token();
     if (c < 0) return in.fail_at_next("EOF while parsing a value");
     if (field.encoding == Encoding::Order)

@@ -5,6 +5,7 @@
 #include "common/ct.h"
 #include "common/hex.h"
 #include "common/secret.h"
+#include "common/text.h"
 #include "curve/alt_jubjub.h"
 #include "eddsa/eddsa.h"
 #include "hashes/sha256.h"
@@ -95,7 +96,7 @@ Result<Secret<Fs>> private_key_from_string(std::string_view text) {
 Result<std::string> private_key_from_seed(std::string_view seed) {
     if (seed.size() < 32) return Error{"seed is too short", {}};
     Secret<hashes::Sha256Digest> h;
-    hashes::sha256({reinterpret_cast<const std::uint8_t*>(seed.data()), seed.size()}, *h);
+    hashes::sha256(text::bytes_of(seed), *h);
     // SHA-256(seed) itself is never a candidate.
     for (;;) {
         hashes::sha256(*h, *h);
