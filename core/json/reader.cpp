@@ -412,6 +412,12 @@ bool Reader::read_summary(Summary& out, std::size_t level, std::size_t max_depth
 bool Reader::skip_value(std::size_t level, std::size_t max_depth) {
     const int c = peek_token();
     if (c == '[' || c == '{') return skip_container(level, max_depth);
+    return skip_scalar();
+}
+
+// The cursor is on the first byte of a value that is not a container.
+bool Reader::skip_scalar() {
+    const int c = peek();
     if (c == '"') {
         std::string_view ignored;
         return read_string(ignored);
@@ -445,47 +451,30 @@ bool Reader::skip_container(std::size_t level, std::size_t max_depth) {
     for (;;) {
         int c = peek_token();
         switch (next) {
-            case Next::Opened:
-                if (open.back() == '[') {
-                    if (c == ']') {
-                        ++pos_;
-                        open.pop_back();
-                        next = Next::AfterValue;
-                    } else if (c < 0) {
-                        return fail_at_next("EOF while parsing a list");
-                    } else {
-                        next = Next::Value;
-                    }
+            case Next::Opened: {
+                const bool list = open.back() == '[';
+                if (c == (list ? ']' : '}')) {
+                    ++pos_;
+                    open.pop_back();
+                    next = Next::AfterValue;
+                } else if (c < 0) {
+                    return fail_at_next(list ? "EOF while parsing a list" : "EOF while parsing an object");
+                } else if (list) {
+                    next = Next::Value;
+                } else if (c != '"') {
+                    return fail_at_next("key must be a string");
                 } else {
-                    if (c == '}') {
-                        ++pos_;
-                        open.pop_back();
-                        next = Next::AfterValue;
-                    } else if (c < 0) {
-                        return fail_at_next("EOF while parsing an object");
-                    } else if (c != '"') {
-                        return fail_at_next("key must be a string");
-                    } else {
-                        if (!skip_key()) return false;
-                        next = Next::Value;
-                    }
+                    if (!skip_key()) return false;
+                    next = Next::Value;
                 }
                 break;
+            }
             case Next::Value:
                 if (c == '[' || c == '{') {
                     if (!open_container(static_cast<char>(c))) return false;
                     next = Next::Opened;
                 } else {
-                    if (c == '"') {
-                        std::string_view ignored;
-                        if (!read_string(ignored)) return false;
-                    } else if (c == '-' || is_digit(c)) {
-                        Number ignored;
-                        if (!read_number(ignored)) return false;
-                    } else {
-                        Summary literal;
-                        if (!read_scalar(literal)) return false;
-                    }
+                    if (!skip_scalar()) return false;
                     next = Next::AfterValue;
                 }
                 break;

@@ -112,6 +112,7 @@ private:
     bool read_hex4(std::uint32_t& unit);
     bool skip_utf8_sequence();
     bool read_scalar(Summary& out);
+    bool skip_scalar();
     bool skip_container(std::size_t level, std::size_t max_depth);
 
     std::string_view text_;
