@@ -30,7 +30,7 @@ struct TextPosition {
 
 struct Error {
     std::string message;
-    std::vector<std::string> causes;     // outermost first
+    std::vector<std::string> causes;         // outermost first
     std::optional<TextPosition> position{};  // set for a rejected document
 
     // The message; " at line L column C" when there is a position; then

@@ -1,6 +1,6 @@
-// The hexadecimal codec of every text form in the system: private keys, seeds'
-// derived keys, U256 texts, field elements, signed asset identifiers and the
-// four digits of a JSON \u escape.
+// The hexadecimal codec of every text form in the system: private keys, keys
+// derived from seeds, U256 texts, field elements, signed asset identifiers
+// and the four digits of a JSON \u escape.
 //
 // Digits are decoded and encoded with arithmetic and masks, never a table or
 // a branch on the character, so the same code serves secret texts (private

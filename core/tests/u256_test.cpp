@@ -118,6 +118,9 @@ TEST(ErrorReport, CauseLayouts) {
     EXPECT_EQ((Error{"top", {}}).report(), "top");
     EXPECT_EQ((Error{"top", {"a\nb"}}).report(), "top\n\nCaused by:\n    a\n    b");
     EXPECT_EQ((Error{"top", {"a", "b\nc"}}).report(), "top\n\nCaused by:\n    0: a\n    1: b\n       c");
+    // A document's fault: the position follows the message, before any cause.
+    EXPECT_EQ((Error{"top", {}, TextPosition{2, 0}}).report(), "top at line 2 column 0");
+    EXPECT_EQ((Error{"top", {"a"}, TextPosition{1, 7}}).report(), "top at line 1 column 7\n\nCaused by:\n    a");
 }
 
 }  // namespace
