@@ -9,11 +9,12 @@
 
 namespace {
 
-void check_position(std::string_view input, const lumora::json::ParseError& error) {
-    if (error.message.empty() || error.line == 0) std::abort();
+void check_position(std::string_view input, const lumora::Error& error) {
+    if (error.message.empty() || !error.position || error.position->line == 0) std::abort();
+    const lumora::TextPosition at = *error.position;
     // The line must exist and the column must not run past its end.
     std::size_t line_start = 0;
-    for (std::size_t line = 1; line < error.line; ++line) {
+    for (std::size_t line = 1; line < at.line; ++line) {
         const std::size_t newline = input.find('\n', line_start);
         if (newline == std::string_view::npos) std::abort();
         line_start = newline + 1;
@@ -21,11 +22,11 @@ void check_position(std::string_view input, const lumora::json::ParseError& erro
     const std::size_t line_end = std::min(input.find('\n', line_start), input.size());
     // A column may count the line feed itself only when the fault is that byte,
     // which then moves the position to the next line; so never past the end.
-    if (error.column > line_end - line_start) std::abort();
+    if (at.column > line_end - line_start) std::abort();
 }
 
 template <class T>
-void check(std::string_view input, const lumora::json::Parsed<T>& parsed) {
+void check(std::string_view input, const lumora::Result<T>& parsed) {
     if (!parsed.ok()) check_position(input, parsed.error());
 }
 
@@ -33,10 +34,10 @@ void check(std::string_view input, const lumora::json::Parsed<T>& parsed) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
-    check(input, lumora::sdk::decode_transfer(input));
-    check(input, lumora::sdk::decode_withdraw_request(input));
-    check(input, lumora::sdk::decode_limit_order_request(input));
-    check(input, lumora::sdk::decode_liquidate(input));
-    check(input, lumora::sdk::decode_signed_oracle_price(input));
+    check(input, lumora::sdk::parse_transfer(input));
+    check(input, lumora::sdk::parse_withdraw_request(input));
+    check(input, lumora::sdk::parse_limit_order_request(input));
+    check(input, lumora::sdk::parse_liquidate(input));
+    check(input, lumora::sdk::parse_signed_oracle_price(input));
     return 0;
 }

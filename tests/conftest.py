@@ -16,7 +16,7 @@ def vectors_dir():
 
 def load_function_cases():
     data = json.loads((VECTORS / "functions.json").read_text())["functions"]
-    return [(name, case) for name, spec in data.items() for case in spec["cases"]]
+    return [(name, case) for name, function in data.items() for case in function["cases"]]
 
 
 def raised_class(fn) -> str:

@@ -18,6 +18,8 @@ void append_indented(std::string& out, std::string_view text, std::string_view i
 
 std::string Error::report() const {
     std::string out = message;
+    if (position)
+        out += " at line " + std::to_string(position->line) + " column " + std::to_string(position->column);
     if (causes.empty()) return out;
     out += "\n\nCaused by:";
     if (causes.size() == 1) {

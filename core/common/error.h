@@ -1,14 +1,17 @@
 // Failure values and aborts shared by every layer of the core.
 //
 // Two ways an operation fails:
-//  - an `Error` value, for what input can cause: a message and the chain of
-//    underlying causes (outermost first); `report()` gives the text callers see;
+//  - an `Error` value, for what input can cause: a message, the chain of
+//    underlying causes (outermost first) and, for a rejected document, where
+//    in it the fault was found; `report()` gives the text callers see;
 //  - an abort, for what cannot happen in correct use or what the system defines
 //    as fatal to the call: `abort_with` writes the message to standard error at
 //    the moment it happens and unwinds with `Abort` to the one guard at the
 //    boundary. No other code catches `Abort`.
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -17,12 +20,22 @@
 
 namespace lumora {
 
+// Where in a text a fault was detected. Lines count from 1; the column is the
+// number of bytes of that line read when the fault was detected (0 when
+// nothing of the line was read).
+struct TextPosition {
+    std::size_t line = 0;
+    std::size_t column = 0;
+};
+
 struct Error {
     std::string message;
-    std::vector<std::string> causes;  // outermost first
+    std::vector<std::string> causes;         // outermost first
+    std::optional<TextPosition> position{};  // set for a rejected document
 
-    // The message, then "\n\nCaused by:" and the causes: one cause indented by
-    // four spaces; several, each behind its index right-aligned in five columns.
+    // The message; " at line L column C" when there is a position; then
+    // "\n\nCaused by:" and the causes: one cause indented by four spaces;
+    // several, each behind its index right-aligned in five columns.
     std::string report() const;
 };
 

@@ -2,15 +2,12 @@
 
 #include <cstdint>
 
+#include "common/text.h"
 #include "curve/group_hash.h"
 
 namespace lumora::curve::inline LUMORA_KERNEL_NS {
 
 namespace {
-
-std::span<const std::uint8_t> bytes_of(std::string_view text) {
-    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
-}
 
 template <std::size_t N>
 void check_generators(const std::array<PrimeOrderPoint, N>& generators) {
@@ -41,7 +38,7 @@ AltJubjubBn256 AltJubjubBn256::build() {
 
     std::array<PrimeOrderPoint, FIXED_GENERATOR_COUNT> fixed;
     for (std::size_t i = 0; i < FIXED_GENERATOR_COUNT; ++i)
-        fixed[i] = find_group_hash(bytes_of(FIXED_GENERATOR_SEEDS[i].message), FIXED_GENERATOR_SEEDS[i].personalisation,
+        fixed[i] = find_group_hash(text::bytes_of(FIXED_GENERATOR_SEEDS[i].message), FIXED_GENERATOR_SEEDS[i].personalisation,
                                    constants);
     check_generators(fixed);
 

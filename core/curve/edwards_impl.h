@@ -276,7 +276,7 @@ template <class F>
 std::array<std::uint8_t, 32> write_xy(const F& x, const F& y) {
     Repr yr = y.into_repr();
     yr[3] |= (x.into_repr()[0] & 1) << 63;  // the sign, without a branch on x
-    return field::repr_to_bytes_le(yr);
+    return integers::to_bytes_le(yr);
 }
 
 template <class Curve>
@@ -284,7 +284,7 @@ Result<CurvePoint<Curve, Unknown>> read_var(std::span<const std::uint8_t> bytes,
                                             const std::type_identity_t<Curve>& params) {
     using F = typename Curve::Base;
     if (bytes.size() < 32) return Error{"failed to fill whole buffer", {}};
-    Repr yr = field::repr_from_bytes_le(bytes.first<32>());
+    Repr yr = integers::from_bytes_le(bytes.first<32>());
     const bool sign = (yr[3] >> 63) != 0;
     yr[3] &= ~(field::u64{1} << 63);
     const auto y = F::from_repr(yr);

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "common/text.h"
 #include "hashes/blake2s.h"
 
 namespace lumora::curve::inline LUMORA_KERNEL_NS {
@@ -9,21 +10,13 @@ namespace lumora::curve::inline LUMORA_KERNEL_NS {
 using hashes::Blake2s;
 using hashes::Blake2sDigest;
 
-namespace {
-
-std::span<const std::uint8_t> bytes_of(std::string_view text) {
-    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
-}
-
-}  // namespace
-
 std::optional<edwards::Point<edwards::PrimeOrder>> baby_group_hash(std::span<const std::uint8_t> tag,
                                                                     std::string_view personalisation,
                                                                     const JubjubParams& params) {
     if (personalisation.size() != Blake2s::PERSONA_BYTES)
         abort_with("group hash personalisation must be exactly 8 bytes");
-    auto h = Blake2s::with_params(32, {}, {}, bytes_of(personalisation));
-    h.update(bytes_of(GROUP_HASH_FIRST_BLOCK));
+    auto h = Blake2s::with_params(32, {}, {}, text::bytes_of(personalisation));
+    h.update(text::bytes_of(GROUP_HASH_FIRST_BLOCK));
     h.update(tag);
     const Blake2sDigest digest = h.finalize_with_flag(0);
     if (digest.length != 32) abort_with("assertion failed: h.len() == 32");

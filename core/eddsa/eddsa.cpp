@@ -43,7 +43,7 @@ PrimeOrderPoint public_multiple(const Fs& secret, std::size_t generator_index, c
 Fs message_scalar(std::span<const std::uint8_t> message) {
     std::array<std::uint8_t, 32> padded{};
     std::copy_n(message.begin(), std::min<std::size_t>(message.size(), 32), padded.begin());
-    return Fs::from_raw(field::repr_from_bytes_le(padded));
+    return Fs::from_raw(integers::from_bytes_le(padded));
 }
 
 PrimeOrderPoint public_key(const Fs& sk, std::size_t generator_index, const AltJubjubBn256& params) {

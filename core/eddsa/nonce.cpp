@@ -1,8 +1,6 @@
 #include "eddsa/nonce.h"
 
 #include <array>
-#include <bit>
-#include <cstring>
 
 #include "common/ct.h"
 #include "common/secret.h"
@@ -14,17 +12,6 @@ namespace {
 
 using Block = hashes::Sha256Digest;
 
-// T read as a big-endian integer; word loads, as it is read once per candidate.
-field::Repr repr_from_be(const Block& t) {
-    field::Repr r;
-    for (std::size_t i = 0; i < r.size(); ++i) {
-        std::uint64_t limb;
-        std::memcpy(&limb, t.data() + 8 * (r.size() - 1 - i), sizeof limb);
-        r[i] = std::endian::native == std::endian::little ? __builtin_bswap64(limb) : limb;
-    }
-    return r;
-}
-
 }  // namespace
 
 field::Fs deterministic_seed(const field::Fs& sk, std::span<const std::uint8_t> message) {
@@ -34,7 +21,7 @@ field::Fs deterministic_seed(const field::Fs& sk, std::span<const std::uint8_t> 
     // The message is public; everything derived from the key is wiped.
     const Block h1 = hashes::sha256(message);
     Secret<field::Repr> sk_repr(sk.into_repr());
-    Secret<Block> x(field::repr_to_bytes_be(*sk_repr));
+    Secret<Block> x(integers::to_bytes_be(*sk_repr));
     Secret<Block> v, k;  // K starts as 32 zero bytes
     v->fill(0x01);
 
@@ -52,7 +39,7 @@ field::Fs deterministic_seed(const field::Fs& sk, std::span<const std::uint8_t> 
         // instruction forms the pair costs little more than T alone.
         const hashes::HmacSha256Key key(*k);
         key.mac_pair({*v}, *t, {*v, *v, ZERO}, *k);
-        *candidate = repr_from_be(*t);
+        *candidate = integers::from_bytes_be(*t);
         bool accepted = field::Fs::is_below_modulus(*candidate);  // a full borrow chain
         LUMORA_DECLASSIFY(&accepted, sizeof accepted);  // public: the accept/retry decision
         if (accepted) return field::Fs::from_raw(*candidate);

@@ -24,21 +24,16 @@
 #include "common/error.h"
 #include "common/secret.h"
 #include "field/constants.h"
+#include "integers/u256.h"
 #if defined(__x86_64__) && !defined(LUMORA_PORTABLE_FIELD)
 #include "field/montgomery_x86_64.h"
 #endif
 
 namespace lumora::field::inline LUMORA_KERNEL_NS {
 
-using Repr = Limbs;  // canonical integer, least significant limb first
-
-// "0x" and limbs 3..0 as sixteen lowercase digits each.
-std::string repr_to_hex(const Repr& r);
-// Big- and little-endian 32-byte forms of a canonical integer.
-Repr repr_from_bytes_be(std::span<const std::uint8_t, 32> bytes);
-std::array<std::uint8_t, 32> repr_to_bytes_be(const Repr& r);
-Repr repr_from_bytes_le(std::span<const std::uint8_t, 32> bytes);
-std::array<std::uint8_t, 32> repr_to_bytes_le(const Repr& r);
+// Canonical integer, least significant limb first; its byte and text forms
+// are the integers layer's (integers::from_bytes_le, to_bytes_be, to_hex, ...).
+using Repr = Limbs;
 
 // The decoding failure of from_repr: its display form is the message of the
 // returned Error; the debug form is NotInField("0x…").
@@ -376,10 +371,10 @@ public:
     // Hash-side forms: 32 little-endian bytes with a validity flag computed
     // through a full borrow chain; the element is computed either way.
     static std::pair<Element, bool> from_bytes_le_ct(std::span<const std::uint8_t, 32> bytes) {
-        const Repr r = repr_from_bytes_le(bytes);
+        const Repr r = integers::from_bytes_le(bytes);
         return {from_raw(r), is_below_modulus(r)};
     }
-    std::array<std::uint8_t, 32> to_bytes_le() const { return repr_to_bytes_le(into_repr()); }
+    std::array<std::uint8_t, 32> to_bytes_le() const { return integers::to_bytes_le(into_repr()); }
     // (low + high·2^256) mod p for eight limbs, least significant first.
     static Element from_u512(const std::array<u64, 8>& w) {
         return mont_mul({w[0], w[1], w[2], w[3]}, P::R2) + mont_mul({w[4], w[5], w[6], w[7]}, P::R3);
@@ -390,7 +385,7 @@ public:
         for (std::size_t i = 0; i < 64; ++i) w[i / 8] |= static_cast<u64>(bytes[i]) << (8 * (i % 8));
         return from_u512(w);
     }
-    std::string to_hex() const { return repr_to_hex(into_repr()); }
+    std::string to_hex() const { return integers::to_hex(into_repr()); }
 
     friend Element operator+(const Element& a, const Element& b) { return from_mont(detail::add<P>(a.m_, b.m_)); }
     friend Element operator-(const Element& a, const Element& b) { return from_mont(detail::sub<P>(a.m_, b.m_)); }

@@ -1,39 +1,63 @@
 #include "integers/u256.h"
 
-#include <cstdio>
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+#include "common/hex.h"
 
 namespace lumora::integers {
 
 namespace {
 
-int hex_value(unsigned char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
+// One limb from eight bytes in either order: a word load, swapped when the
+// order is not the machine's.
+std::uint64_t load_limb(const std::uint8_t* p, std::endian order) {
+    std::uint64_t w;
+    std::memcpy(&w, p, sizeof w);
+    return order == std::endian::native ? w : __builtin_bswap64(w);
+}
+
+void store_limb(std::uint8_t* p, std::uint64_t w, std::endian order) {
+    if (order != std::endian::native) w = __builtin_bswap64(w);
+    std::memcpy(p, &w, sizeof w);
 }
 
 }  // namespace
 
-std::string quote_char(unsigned char c) {
-    switch (c) {
-        case '\0': return "\\0";
-        case '\t': return "\\t";
-        case '\n': return "\\n";
-        case '\r': return "\\r";
-        case '\'': return "\\'";
-        case '\\': return "\\\\";
-        default: break;
-    }
-    if (c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == 0xad) {
-        char buf[16];
-        std::snprintf(buf, sizeof buf, "\\u{%x}", c);
-        return buf;
-    }
-    if (c < 0x80) return std::string(1, static_cast<char>(c));
+Limbs from_bytes_le(std::span<const std::uint8_t, 32> bytes) {
+    Limbs r;
+    for (std::size_t i = 0; i < 4; ++i) r[i] = load_limb(bytes.data() + 8 * i, std::endian::little);
+    return r;
+}
+
+Limbs from_bytes_be(std::span<const std::uint8_t, 32> bytes) {
+    Limbs r;
+    for (std::size_t i = 0; i < 4; ++i) r[i] = load_limb(bytes.data() + 8 * (3 - i), std::endian::big);
+    return r;
+}
+
+std::array<std::uint8_t, 32> to_bytes_le(const Limbs& value) {
+    std::array<std::uint8_t, 32> out;
+    for (std::size_t i = 0; i < 4; ++i) store_limb(out.data() + 8 * i, value[i], std::endian::little);
+    return out;
+}
+
+std::array<std::uint8_t, 32> to_bytes_be(const Limbs& value) {
+    std::array<std::uint8_t, 32> out;
+    for (std::size_t i = 0; i < 4; ++i) store_limb(out.data() + 8 * (3 - i), value[i], std::endian::big);
+    return out;
+}
+
+void append_hex(std::string& out, const Limbs& value) {
+    out += "0x";
+    hex::append_lower_ct(out, to_bytes_be(value));
+}
+
+std::string to_hex(const Limbs& value) {
     std::string out;
-    out.push_back(static_cast<char>(0xc0 | (c >> 6)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3f)));
+    out.reserve(66);
+    append_hex(out, value);
     return out;
 }
 
@@ -46,25 +70,15 @@ Error plain_failure(std::string message, std::size_t wraps) {
 }
 
 Result<U256> parse_plain(std::string_view text, std::size_t wraps) {
-    if (text.size() >= 2 && text[0] == '0' && text[1] == 'x') text.remove_prefix(2);
+    if (text.starts_with("0x")) text.remove_prefix(2);
     if (text.size() > 64) return plain_failure("Invalid string length", wraps);
-    // Odd lengths get a leading "0"; positions count it.
-    const std::size_t pad = text.size() % 2;
-    const std::size_t ndigits = text.size() + pad;
     std::array<std::uint8_t, 32> be{};
-    std::size_t out = 32 - ndigits / 2;
-    int high = 0;
-    for (std::size_t pos = 0; pos < ndigits; ++pos) {
-        const auto c = static_cast<unsigned char>(pos < pad ? '0' : text[pos - pad]);
-        const int v = hex_value(c);
-        if (v < 0)
-            return plain_failure("Invalid character '" + quote_char(c) + "' at position " + std::to_string(pos),
-                                 wraps);
-        if (pos % 2 == 0) {
-            high = v;
-        } else {
-            be[out++] = static_cast<std::uint8_t>(high << 4 | v);
-        }
+    const std::size_t fault = hex::decode_ct(text, std::span(be).last((text.size() + 1) / 2));
+    if (fault != hex::NO_FAULT) {
+        // The leading '0' of an odd count is never the fault.
+        const std::size_t pad = text.size() % 2;
+        return plain_failure(hex::invalid_character_message(static_cast<unsigned char>(text[fault - pad]), fault),
+                             wraps);
     }
     return U256::from_bytes_be(be);
 }
@@ -76,53 +90,16 @@ U256 U256::from_i128(i128 v) {
     return from_u128(static_cast<u128>(v));
 }
 
-U256 U256::from_little_endian(std::span<const std::uint8_t> bytes) {
+U256 U256::from_bytes_le(std::span<const std::uint8_t> bytes) {
     if (bytes.size() > 32) abort_with("assertion failed: 4 * 8 >= slice.len()");
-    U256 r;
-    for (std::size_t i = 0; i < bytes.size(); ++i)
-        r.limbs[i / 8] |= static_cast<std::uint64_t>(bytes[i]) << (8 * (i % 8));
-    return r;
-}
-
-U256 U256::from_bytes_be(const std::array<std::uint8_t, 32>& bytes) {
-    U256 r;
-    for (std::size_t i = 0; i < 32; ++i)
-        r.limbs[(31 - i) / 8] |= static_cast<std::uint64_t>(bytes[i]) << (8 * ((31 - i) % 8));
-    return r;
-}
-
-std::array<std::uint8_t, 32> U256::to_bytes_le() const {
-    std::array<std::uint8_t, 32> out{};
-    for (std::size_t i = 0; i < 32; ++i) out[i] = static_cast<std::uint8_t>(limbs[i / 8] >> (8 * (i % 8)));
-    return out;
-}
-
-std::array<std::uint8_t, 32> U256::to_bytes_be() const {
-    auto le = to_bytes_le();
-    std::array<std::uint8_t, 32> out{};
-    for (std::size_t i = 0; i < 32; ++i) out[i] = le[31 - i];
-    return out;
+    std::array<std::uint8_t, 32> padded{};
+    std::copy(bytes.begin(), bytes.end(), padded.begin());
+    return U256(integers::from_bytes_le(padded));
 }
 
 Result<U256> U256::from_str(std::string_view text) { return parse_plain(text, 1); }
 
 Result<U256> U256::from_str_radix16(std::string_view text) { return parse_plain(text, 2); }
-
-void U256::append_hex(std::string& out) const {
-    static constexpr char digits[] = "0123456789abcdef";
-    out += "0x";
-    for (std::size_t i = 0; i < 64; ++i) {
-        const std::uint64_t limb = limbs[3 - i / 16];
-        out.push_back(digits[(limb >> (4 * (15 - i % 16))) & 0xf]);
-    }
-}
-
-std::string U256::to_hex() const {
-    std::string out;
-    out.reserve(66);
-    append_hex(out);
-    return out;
-}
 
 U256 shl(const U256& v, unsigned bits) {
     U256 r;

@@ -3,45 +3,16 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <system_error>
+
+#include "common/hex.h"
+#include "common/text.h"
 
 namespace lumora::json {
 
 namespace {
 
 bool is_digit(int c) { return c >= '0' && c <= '9'; }
-
-int hex_value(int c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-void append_utf8(std::string& out, std::uint32_t cp) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xc0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3f)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xe0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3f)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3f)));
-    } else {
-        out.push_back(static_cast<char>(0xf0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3f)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3f)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3f)));
-    }
-}
-
-void append_unicode_escape(std::string& out, std::uint32_t cp) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "\\u{%x}", static_cast<unsigned>(cp));
-    out += buf;
-}
 
 // Decimal exponent of the leading non-zero digit of a number token that is
 // known not to be zero: decides whether a value out of a double's range is
@@ -84,43 +55,10 @@ long long leading_exponent(std::string_view token) {
 
 }  // namespace
 
-std::string ParseError::to_string() const {
-    return message + " at line " + std::to_string(line) + " column " + std::to_string(column);
-}
-
-std::string ParseError::to_debug_string() const {
-    return "Error(" + quote_debug(message) + ", line: " + std::to_string(line) + ", column: " +
-           std::to_string(column) + ")";
-}
-
-std::string quote_debug(std::string_view text) {
-    std::string out;
-    out.reserve(text.size() + 2);
-    out.push_back('"');
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        switch (c) {
-            case '\0': out += "\\0"; continue;
-            case '\t': out += "\\t"; continue;
-            case '\r': out += "\\r"; continue;
-            case '\n': out += "\\n"; continue;
-            case '"': out += "\\\""; continue;
-            case '\\': out += "\\\\"; continue;
-            default: break;
-        }
-        if (c < 0x20 || c == 0x7f) {
-            append_unicode_escape(out, c);
-        } else if (c == 0xc2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
-                   static_cast<unsigned char>(text[i + 1]) <= 0x9f) {
-            // U+0080..U+009F, the second block of control characters.
-            append_unicode_escape(out, static_cast<unsigned char>(text[i + 1]));
-            ++i;
-        } else {
-            out.push_back(static_cast<char>(c));
-        }
-    }
-    out.push_back('"');
-    return out;
+std::string debug_form(const Error& error) {
+    const TextPosition at = error.position.value_or(TextPosition{});
+    return "Error(" + text::quote_debug(error.message) + ", line: " + std::to_string(at.line) + ", column: " +
+           std::to_string(at.column) + ")";
 }
 
 std::string format_float(double value) {
@@ -171,7 +109,7 @@ std::string describe(const Summary& value) {
                 case Number::Kind::Float: return "floating point `" + format_float(value.number.f) + "`";
             }
             break;
-        case Summary::Kind::String: return "string " + quote_debug(value.text);
+        case Summary::Kind::String: return "string " + text::quote_debug(value.text);
         case Summary::Kind::Sequence: return "sequence";
         case Summary::Kind::Map: return "map";
     }
@@ -199,8 +137,8 @@ bool Reader::fail_here(std::string message) {
     const std::size_t last_newline = read.rfind('\n');
     const std::size_t line_start = last_newline == std::string_view::npos ? 0 : last_newline + 1;
     error_.message = std::move(message);
-    error_.line = 1 + static_cast<std::size_t>(std::count(read.begin(), read.begin() + line_start, '\n'));
-    error_.column = index - line_start;
+    error_.position = TextPosition{1 + static_cast<std::size_t>(std::count(read.begin(), read.begin() + line_start, '\n')),
+                                   index - line_start};
     return false;
 }
 
@@ -288,9 +226,9 @@ bool Reader::read_hex4(std::uint32_t& unit) {
     for (int k = 0; k < 4; ++k) {
         const int c = peek();
         if (c < 0) return fail_here("EOF while parsing a string");
-        const int v = hex_value(c);
-        if (v < 0) return fail_at_next("unexpected end of hex escape");
-        unit = unit << 4 | static_cast<std::uint32_t>(v);
+        const hex::Digit d = hex::digit_value_ct(static_cast<unsigned char>(c));
+        if (!d.valid) return fail_at_next("unexpected end of hex escape");
+        unit = unit << 4 | d.value;
         ++pos_;
     }
     return true;
@@ -322,7 +260,7 @@ bool Reader::read_escape() {
     if (!read_hex4(unit)) return false;
     if (unit >= 0xdc00 && unit <= 0xdfff) return fail_here("invalid unicode code point");
     if (unit < 0xd800 || unit > 0xdbff) {
-        append_utf8(scratch_, unit);
+        text::append_utf8(scratch_, unit);
         return true;
     }
     // A high surrogate: a low one must follow as another \u escape (RFC 8259, 7).
@@ -335,7 +273,7 @@ bool Reader::read_escape() {
     std::uint32_t low = 0;
     if (!read_hex4(low)) return false;
     if (low < 0xdc00 || low > 0xdfff) return fail_here("lone leading surrogate in hex escape");
-    append_utf8(scratch_, 0x10000 + ((unit - 0xd800) << 10) + (low - 0xdc00));
+    text::append_utf8(scratch_, 0x10000 + ((unit - 0xd800) << 10) + (low - 0xdc00));
     return true;
 }
 
@@ -474,6 +412,12 @@ bool Reader::read_summary(Summary& out, std::size_t level, std::size_t max_depth
 bool Reader::skip_value(std::size_t level, std::size_t max_depth) {
     const int c = peek_token();
     if (c == '[' || c == '{') return skip_container(level, max_depth);
+    return skip_scalar();
+}
+
+// The cursor is on the first byte of a value that is not a container.
+bool Reader::skip_scalar() {
+    const int c = peek();
     if (c == '"') {
         std::string_view ignored;
         return read_string(ignored);
@@ -507,47 +451,30 @@ bool Reader::skip_container(std::size_t level, std::size_t max_depth) {
     for (;;) {
         int c = peek_token();
         switch (next) {
-            case Next::Opened:
-                if (open.back() == '[') {
-                    if (c == ']') {
-                        ++pos_;
-                        open.pop_back();
-                        next = Next::AfterValue;
-                    } else if (c < 0) {
-                        return fail_at_next("EOF while parsing a list");
-                    } else {
-                        next = Next::Value;
-                    }
+            case Next::Opened: {
+                const bool list = open.back() == '[';
+                if (c == (list ? ']' : '}')) {
+                    ++pos_;
+                    open.pop_back();
+                    next = Next::AfterValue;
+                } else if (c < 0) {
+                    return fail_at_next(list ? "EOF while parsing a list" : "EOF while parsing an object");
+                } else if (list) {
+                    next = Next::Value;
+                } else if (c != '"') {
+                    return fail_at_next("key must be a string");
                 } else {
-                    if (c == '}') {
-                        ++pos_;
-                        open.pop_back();
-                        next = Next::AfterValue;
-                    } else if (c < 0) {
-                        return fail_at_next("EOF while parsing an object");
-                    } else if (c != '"') {
-                        return fail_at_next("key must be a string");
-                    } else {
-                        if (!skip_key()) return false;
-                        next = Next::Value;
-                    }
+                    if (!skip_key()) return false;
+                    next = Next::Value;
                 }
                 break;
+            }
             case Next::Value:
                 if (c == '[' || c == '{') {
                     if (!open_container(static_cast<char>(c))) return false;
                     next = Next::Opened;
                 } else {
-                    if (c == '"') {
-                        std::string_view ignored;
-                        if (!read_string(ignored)) return false;
-                    } else if (c == '-' || is_digit(c)) {
-                        Number ignored;
-                        if (!read_number(ignored)) return false;
-                    } else {
-                        Summary literal;
-                        if (!read_scalar(literal)) return false;
-                    }
+                    if (!skip_scalar()) return false;
                     next = Next::AfterValue;
                 }
                 break;

@@ -7,8 +7,8 @@
 // only needs to describe in a message are reduced to a `Summary`.
 //
 // Failures: every reading operation returns false on a fault and leaves the
-// fault in the reader (`error()`); the caller stops and hands it on. Only the
-// first fault is recorded.
+// fault in the reader (`error()`): its message and its position; the caller
+// stops and hands it on. Only the first fault is recorded.
 #pragma once
 
 #include <cstddef>
@@ -16,49 +16,15 @@
 #include <limits>
 #include <string>
 #include <string_view>
-#include <utility>
-#include <variant>
+
+#include "common/error.h"
 
 namespace lumora::json {
 
-// A rejected document: the message, and where the problem was detected.
-// Lines count from 1; the column is the number of bytes of that line read
-// when the problem was detected (0 when nothing of the line was read).
-struct ParseError {
-    std::string message;
-    std::size_t line = 0;
-    std::size_t column = 0;
-
-    // "<message> at line L column C": the text an error value carries.
-    std::string to_string() const;
-    // Error("<message>", line: L, column: C), the message quoted as by
-    // `quote_debug`: the form an unwrap failure shows.
-    std::string to_debug_string() const;
-};
-
-// A decoded value or the parse error that rejected its document.
-template <class T>
-class [[nodiscard]] Parsed {
-public:
-    Parsed(T value) : v_(std::in_place_index<0>, std::move(value)) {}
-    Parsed(ParseError error) : v_(std::in_place_index<1>, std::move(error)) {}
-
-    bool ok() const noexcept { return v_.index() == 0; }
-    explicit operator bool() const noexcept { return ok(); }
-
-    T& value() & { return std::get<0>(v_); }
-    const T& value() const& { return std::get<0>(v_); }
-    T&& value() && { return std::get<0>(std::move(v_)); }
-    const ParseError& error() const& { return std::get<1>(v_); }
-
-private:
-    std::variant<T, ParseError> v_;
-};
-
-// `text` enclosed in double quotes, with quotes and backslashes behind a
-// backslash and control characters escaped (\0 \t \r \n, others \u{hex}).
-// Other UTF-8 text is kept byte for byte.
-std::string quote_debug(std::string_view text);
+// Error("<message>", line: L, column: C) for a fault of a document (one
+// with a position), the message quoted as by `text::quote_debug`: the form
+// an unwrap failure shows.
+std::string debug_form(const Error& error);
 
 // A JSON number as read. Numbers written without fraction or exponent that
 // fit in 64 bits (unsigned, or signed when negative) stay whole; everything
@@ -112,7 +78,7 @@ public:
     // `fail_here` counts only what was consumed.
     bool fail_at_next(std::string message);
     bool fail_here(std::string message);
-    const ParseError& error() const { return error_; }
+    const Error& error() const { return error_; }
 
     // The cursor is on the opening quote. On success the cursor is past the
     // closing quote and `out` holds the unescaped UTF-8 content; it views the
@@ -146,12 +112,13 @@ private:
     bool read_hex4(std::uint32_t& unit);
     bool skip_utf8_sequence();
     bool read_scalar(Summary& out);
+    bool skip_scalar();
     bool skip_container(std::size_t level, std::size_t max_depth);
 
     std::string_view text_;
     std::size_t pos_ = 0;
     std::string scratch_;
-    ParseError error_;
+    Error error_;
     bool failed_ = false;
 };
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <variant>
 
+#include "common/hex.h"
+
 namespace lumora::sdk::inline LUMORA_KERNEL_NS {
 
 namespace {
@@ -31,7 +33,7 @@ using Slot = std::variant<std::uint64_t R::*, std::uint32_t R::*, u128 R::*, i12
                           LimitOrderRequest R::*>;
 
 template <class R>
-struct FieldSpec {
+struct FieldRule {
     std::string_view key;
     Encoding encoding;
     Slot<R> slot;
@@ -44,7 +46,7 @@ struct Layout;
 
 template <>
 struct Layout<OrderBase> {
-    static constexpr std::array<FieldSpec<OrderBase>, 3> fields{{
+    static constexpr std::array<FieldRule<OrderBase>, 3> fields{{
         {"nonce", Encoding::U64AsString, &OrderBase::nonce},
         {"public_key", Encoding::PackedPublicKey, &OrderBase::public_key},
         {"expiration_timestamp", Encoding::U32AsString, &OrderBase::expiration_timestamp},
@@ -56,7 +58,7 @@ struct Layout<Transfer> {
     static constexpr std::string_view name = "Transfer";
     static constexpr bool has_base = true;
     static constexpr bool accepts_array = false;
-    static constexpr std::array<FieldSpec<Transfer>, 5> fields{{
+    static constexpr std::array<FieldRule<Transfer>, 5> fields{{
         {"sender_position_id", Encoding::U64AsString, &Transfer::sender_position_id},
         {"receiver_public_key", Encoding::PackedPublicKey, &Transfer::receiver_public_key},
         {"receiver_position_id", Encoding::U64AsString, &Transfer::receiver_position_id},
@@ -70,7 +72,7 @@ struct Layout<WithdrawRequest> {
     static constexpr std::string_view name = "WithdrawRequest";
     static constexpr bool has_base = true;
     static constexpr bool accepts_array = false;
-    static constexpr std::array<FieldSpec<WithdrawRequest>, 4> fields{{
+    static constexpr std::array<FieldRule<WithdrawRequest>, 4> fields{{
         {"position_id", Encoding::U64AsString, &WithdrawRequest::position_id},
         {"amount", Encoding::U64AsString, &WithdrawRequest::amount},
         {"eth_address", Encoding::PackedPublicKey, &WithdrawRequest::eth_address},
@@ -83,7 +85,7 @@ struct Layout<LimitOrderRequest> {
     static constexpr std::string_view name = "LimitOrderRequest";
     static constexpr bool has_base = true;
     static constexpr bool accepts_array = false;
-    static constexpr std::array<FieldSpec<LimitOrderRequest>, 7> fields{{
+    static constexpr std::array<FieldRule<LimitOrderRequest>, 7> fields{{
         {"amount_synthetic", Encoding::U64AsString, &LimitOrderRequest::amount_synthetic},
         {"amount_collateral", Encoding::U64AsString, &LimitOrderRequest::amount_collateral},
         {"amount_fee", Encoding::U64AsString, &LimitOrderRequest::amount_fee},
@@ -99,7 +101,7 @@ struct Layout<Liquidate> {
     static constexpr std::string_view name = "Liquidate";
     static constexpr bool has_base = false;
     static constexpr bool accepts_array = true;
-    static constexpr std::array<FieldSpec<Liquidate>, 5> fields{{
+    static constexpr std::array<FieldRule<Liquidate>, 5> fields{{
         {"liquidator_order", Encoding::Order, &Liquidate::liquidator_order},
         {"liquidated_position_id", Encoding::U64AsString, &Liquidate::liquidated_position_id},
         {"actual_collateral", Encoding::U64AsString, &Liquidate::actual_collateral},
@@ -113,7 +115,7 @@ struct Layout<SignedOraclePrice> {
     static constexpr std::string_view name = "SignedOraclePrice";
     static constexpr bool has_base = false;
     static constexpr bool accepts_array = true;
-    static constexpr std::array<FieldSpec<SignedOraclePrice>, 4> fields{{
+    static constexpr std::array<FieldRule<SignedOraclePrice>, 4> fields{{
         {"signer_key", Encoding::PackedPublicKey, &SignedOraclePrice::signer_key},
         {"external_price", Encoding::U128AsString, &SignedOraclePrice::external_price},
         {"timestamp", Encoding::U32AsString, &SignedOraclePrice::timestamp},
@@ -145,17 +147,10 @@ std::string_view parse_unsigned_decimal(std::string_view text, u128 max, u128& o
     return {};
 }
 
-int hex_digit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 // Signed hexadecimal text: every leading lowercase "0x" removed, then an
 // optional sign and hexadecimal digits. "-0x1" keeps its "x" and fails.
 std::string_view parse_signed_hex(std::string_view text, i128& out) {
-    while (text.starts_with("0x")) text.remove_prefix(2);
+    text = hex::strip_prefixes_var(text, "0x");
     if (text.empty()) return EMPTY_TEXT;
     if (text.size() == 1 && (text[0] == '+' || text[0] == '-')) return INVALID_DIGIT;
     const bool negative = text[0] == '-';
@@ -163,9 +158,9 @@ std::string_view parse_signed_hex(std::string_view text, i128& out) {
     const u128 limit = negative ? u128{1} << 127 : (u128{1} << 127) - 1;
     u128 magnitude = 0;
     for (const char c : text) {
-        const int v = hex_digit(c);
-        if (v < 0) return INVALID_DIGIT;
-        const auto d = static_cast<u128>(v);
+        const hex::Digit digit = hex::digit_value_ct(static_cast<unsigned char>(c));
+        if (!digit.valid) return INVALID_DIGIT;
+        const auto d = static_cast<u128>(digit.value);
         if (magnitude > (limit - d) / 16) return negative ? TOO_SMALL : TOO_LARGE;
         magnitude = magnitude * 16 + d;
     }
@@ -183,7 +178,7 @@ std::string with_prefix(std::string_view prefix, std::string_view failure) {
 // Decodes the text of a string-encoded field into the record; returns the
 // failure message, if any.
 template <class R>
-std::optional<std::string> decode_text(const FieldSpec<R>& field, std::string_view text, R& record) {
+std::optional<std::string> decode_text(const FieldRule<R>& field, std::string_view text, R& record) {
     constexpr u128 U64_MAX = std::numeric_limits<std::uint64_t>::max();
     constexpr u128 U32_MAX = std::numeric_limits<std::uint32_t>::max();
     constexpr u128 U128_MAX = std::numeric_limits<u128>::max();
@@ -228,7 +223,7 @@ std::optional<std::string> decode_text(const FieldSpec<R>& field, std::string_vi
 }
 
 template <class R, std::size_t N>
-std::size_t find_field(const std::array<FieldSpec<R>, N>& fields, std::string_view key) {
+std::size_t find_field(const std::array<FieldRule<R>, N>& fields, std::string_view key) {
     for (std::size_t i = 0; i < N; ++i)
         if (fields[i].key == key) return i;
     return N;
@@ -258,7 +253,7 @@ bool decode_record(Reader& in, R& record, std::size_t level);
 // A member value (or array element) of one of the record's own fields; the
 // cursor is after the colon or comma. `level` is the record's own level.
 template <class R>
-bool read_member(Reader& in, const FieldSpec<R>& field, R& record, std::size_t level) {
+bool read_member(Reader& in, const FieldRule<R>& field, R& record, std::size_t level) {
     const int c = in.peek_token();
     if (c < 0) return in.fail_at_next("EOF while parsing a value");
     if (field.encoding == Encoding::Order)
@@ -400,7 +395,7 @@ bool decode_record(Reader& in, R& record, std::size_t level) {
 }
 
 template <class R>
-json::Parsed<R> decode_document(std::string_view text) {
+Result<R> decode_document(std::string_view text) {
     Reader in(text);
     R record{};
     if (!decode_record(in, record, 1)) return in.error();
@@ -411,48 +406,27 @@ json::Parsed<R> decode_document(std::string_view text) {
     return record;
 }
 
-template <class R>
-Result<R> to_result(json::Parsed<R>&& parsed) {
-    if (!parsed.ok()) return Error{parsed.error().to_string(), {}};
-    return std::move(parsed).value();
-}
-
 }  // namespace
 
-json::Parsed<Transfer> decode_transfer(std::string_view json) { return decode_document<Transfer>(json); }
+Result<Transfer> parse_transfer(std::string_view json) { return decode_document<Transfer>(json); }
 
-json::Parsed<WithdrawRequest> decode_withdraw_request(std::string_view json) {
+Result<WithdrawRequest> parse_withdraw_request(std::string_view json) {
     return decode_document<WithdrawRequest>(json);
 }
 
-json::Parsed<LimitOrderRequest> decode_limit_order_request(std::string_view json) {
+Result<LimitOrderRequest> parse_limit_order_request(std::string_view json) {
     return decode_document<LimitOrderRequest>(json);
 }
 
-json::Parsed<Liquidate> decode_liquidate(std::string_view json) { return decode_document<Liquidate>(json); }
+Result<Liquidate> parse_liquidate(std::string_view json) { return decode_document<Liquidate>(json); }
 
-json::Parsed<SignedOraclePrice> decode_signed_oracle_price(std::string_view json) {
+Result<SignedOraclePrice> parse_signed_oracle_price(std::string_view json) {
     return decode_document<SignedOraclePrice>(json);
 }
 
-Result<WithdrawRequest> parse_withdraw_request(std::string_view json) {
-    return to_result(decode_withdraw_request(json));
-}
-
-Result<LimitOrderRequest> parse_limit_order_request(std::string_view json) {
-    return to_result(decode_limit_order_request(json));
-}
-
-Result<Liquidate> parse_liquidate(std::string_view json) { return to_result(decode_liquidate(json)); }
-
-Result<SignedOraclePrice> parse_signed_oracle_price(std::string_view json) {
-    return to_result(decode_signed_oracle_price(json));
-}
-
 Transfer parse_transfer_or_abort(std::string_view json) {
-    auto parsed = decode_transfer(json);
-    if (!parsed.ok())
-        abort_with("called `Result::unwrap()` on an `Err` value: " + parsed.error().to_debug_string());
+    auto parsed = parse_transfer(json);
+    if (!parsed.ok()) abort_with("called `Result::unwrap()` on an `Err` value: " + json::debug_form(parsed.error()));
     return std::move(parsed).value();
 }
 

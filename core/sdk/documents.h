@@ -21,8 +21,9 @@
 
 namespace lumora::sdk::inline LUMORA_KERNEL_NS {
 
-// A rejected document is an error value whose message is the parse error's
-// text with its position suffix (" at line L column C"), with no causes.
+// A rejected document is an error value without causes: the fault's message
+// and its position, which the report appends (" at line L column C").
+Result<Transfer> parse_transfer(std::string_view json);
 Result<WithdrawRequest> parse_withdraw_request(std::string_view json);
 Result<LimitOrderRequest> parse_limit_order_request(std::string_view json);
 Result<Liquidate> parse_liquidate(std::string_view json);
@@ -31,13 +32,5 @@ Result<SignedOraclePrice> parse_signed_oracle_price(std::string_view json);
 // Transfers are decoded by unwrapping: a rejected document aborts with
 // "called `Result::unwrap()` on an `Err` value: Error(\"…\", line: L, column: C)".
 Transfer parse_transfer_or_abort(std::string_view json);
-
-// The decoders behind the above, with the parse error's message and position
-// kept apart.
-json::Parsed<Transfer> decode_transfer(std::string_view json);
-json::Parsed<WithdrawRequest> decode_withdraw_request(std::string_view json);
-json::Parsed<LimitOrderRequest> decode_limit_order_request(std::string_view json);
-json::Parsed<Liquidate> decode_liquidate(std::string_view json);
-json::Parsed<SignedOraclePrice> decode_signed_oracle_price(std::string_view json);
 
 }  // namespace lumora::sdk

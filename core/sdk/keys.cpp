@@ -3,7 +3,9 @@
 #include <array>
 
 #include "common/ct.h"
+#include "common/hex.h"
 #include "common/secret.h"
+#include "common/text.h"
 #include "curve/alt_jubjub.h"
 #include "eddsa/eddsa.h"
 #include "hashes/sha256.h"
@@ -12,29 +14,15 @@ namespace lumora::sdk::inline LUMORA_KERNEL_NS {
 
 namespace {
 
-// Two lowercase digits per byte into out, from arithmetic rather than a
-// table, so a secret (the derived key) prints in constant time.
-void write_hex(std::span<const std::uint8_t> bytes, char* out) {
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        out[2 * i] = ct::hex_digit_lower(bytes[i] >> 4);
-        out[2 * i + 1] = ct::hex_digit_lower(bytes[i] & 0xf);
-    }
-}
-
 std::string bytes_to_hex(std::span<const std::uint8_t> bytes) {
-    std::string out(2 * bytes.size(), '0');
-    write_hex(bytes, out.data());
+    std::string out;
+    hex::append_lower_ct(out, bytes);
     return out;
-}
-
-std::string_view strip_repeated(std::string_view text, std::string_view prefix) {
-    while (text.starts_with(prefix)) text.remove_prefix(prefix.size());
-    return text;
 }
 
 // The Fs of a big-endian key, range-checked in constant time.
 Result<Secret<Fs>> fs_from_bytes_be(std::span<const std::uint8_t, 32> bytes) {
-    const Secret<field::Repr> repr(field::repr_from_bytes_be(bytes));
+    const Secret<field::Repr> repr(integers::from_bytes_be(bytes));
     bool below = Fs::is_below_modulus(*repr);
     // Public: a key of l or more is refused, and the refusal is the API's answer.
     LUMORA_DECLASSIFY(&below, sizeof below);
@@ -72,20 +60,20 @@ Result<Fs> FeConvert::from_bytes(std::span<const std::uint8_t> bytes) {
     return *value.value();
 }
 
-std::string FeConvert::to_hex(const Fs& value) { return bytes_to_hex(field::repr_to_bytes_be(value.into_repr())); }
+std::string FeConvert::to_hex(const Fs& value) { return bytes_to_hex(integers::to_bytes_be(value.into_repr())); }
 
-std::string FeConvert::to_hex(const Fr& value) { return bytes_to_hex(field::repr_to_bytes_be(value.into_repr())); }
+std::string FeConvert::to_hex(const Fr& value) { return bytes_to_hex(integers::to_bytes_be(value.into_repr())); }
 
 U256 fr_to_u256(const Fr& value) { return U256(value.into_repr()); }
 
-U256 le_to_u256(std::span<const std::uint8_t, 32> bytes) { return U256::from_little_endian(bytes); }
+U256 le_to_u256(std::span<const std::uint8_t, 32> bytes) { return U256::from_bytes_le(bytes); }
 
 std::string_view strip_hex_prefixes(std::string_view text) {
-    return strip_repeated(strip_repeated(text, "0x"), "0X");
+    return hex::strip_prefixes_var(hex::strip_prefixes_var(text, "0x"), "0X");
 }
 
 Result<Secret<Fs>> private_key_from_string(std::string_view text) {
-    std::size_t prefixes = ct::count_leading_pairs(text, '0', 'x');
+    std::size_t prefixes = hex::count_prefixes_ct(text, "0x");
     // Public: after its prefixes a key has 64 digits, so for a key their
     // number follows from the text's length; any other text is refused.
     LUMORA_DECLASSIFY(&prefixes, sizeof prefixes);
@@ -95,21 +83,11 @@ Result<Secret<Fs>> private_key_from_string(std::string_view text) {
     // by its byte count once every digit has been checked.
     Secret<std::array<std::uint8_t, 32>> bytes;
     const bool keep = text.size() == 2 * bytes->size();
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const ct::HexDigit digit = ct::hex_digit_value(static_cast<unsigned char>(text[i]));
-        unsigned valid = digit.valid;
-        // Public: a key is all digits; the failure reports the first that is not.
-        LUMORA_DECLASSIFY(&valid, sizeof valid);
-        if (!valid) {
-            unsigned char shown = static_cast<unsigned char>(text[i]);
-            LUMORA_DECLASSIFY(&shown, sizeof shown);  // the message carries it
-            return Error{"Invalid character '" + integers::quote_char(shown) + "' at position " + std::to_string(i),
-                         {}};
-        }
-        if (keep) {
-            auto& byte = (*bytes)[i / 2];
-            byte = static_cast<std::uint8_t>(i % 2 == 0 ? digit.value << 4 : byte | digit.value);
-        }
+    const std::size_t fault = hex::decode_ct(text, keep ? std::span<std::uint8_t>(*bytes) : std::span<std::uint8_t>());
+    if (fault != hex::NO_FAULT) {
+        auto shown = static_cast<unsigned char>(text[fault]);
+        LUMORA_DECLASSIFY(&shown, sizeof shown);  // the message carries it
+        return Error{hex::invalid_character_message(shown, fault), {}};
     }
     if (!keep) return ConversionError::incorrect_input_size(text.size() / 2, bytes->size());
     return fs_from_bytes_be(*bytes);
@@ -118,11 +96,11 @@ Result<Secret<Fs>> private_key_from_string(std::string_view text) {
 Result<std::string> private_key_from_seed(std::string_view seed) {
     if (seed.size() < 32) return Error{"seed is too short", {}};
     Secret<hashes::Sha256Digest> h;
-    hashes::sha256({reinterpret_cast<const std::uint8_t*>(seed.data()), seed.size()}, *h);
+    hashes::sha256(text::bytes_of(seed), *h);
     // SHA-256(seed) itself is never a candidate.
     for (;;) {
         hashes::sha256(*h, *h);
-        const Secret<field::Repr> candidate(field::repr_from_bytes_be(*h));
+        const Secret<field::Repr> candidate(integers::from_bytes_be(*h));
         bool accepted = Fs::is_below_modulus(*candidate);
         // Public: how many candidates were refused says nothing of the one
         // accepted (each is a fresh hash).
@@ -132,7 +110,7 @@ Result<std::string> private_key_from_seed(std::string_view seed) {
     // Sized once: no reallocation leaves a copy of the key behind.
     std::string text(2 + 2 * h->size(), 'x');
     text[0] = '0';
-    write_hex(*h, text.data() + 2);
+    hex::encode_lower_ct(*h, text.data() + 2);
     return text;
 }
 

@@ -1,9 +1,9 @@
 #include "sdk/signing.h"
 
 #include "common/secret.h"
+#include "common/text.h"
 #include "curve/alt_jubjub.h"
 #include "eddsa/nonce.h"
-#include "json/reader.h"
 #include "sdk/documents.h"
 #include "sdk/hashing.h"
 
@@ -31,13 +31,13 @@ U256 u256_or_abort(std::string_view text) {
 U256 fs_to_u256(const Fs& value) { return U256(value.into_repr()); }
 
 JubjubSignature sign_digest(const Fs& sk, const U256& digest) {
-    const auto bytes = message_bytes(digest);
+    const auto bytes = digest.to_bytes_le();
     return JubjubSignature::from_tx_signature(TxSignature::sign_msg(sk, bytes));
 }
 
 Secret<Fs> private_key_or_abort(std::string_view text) {
     auto sk = private_key_from_string(text);
-    if (!sk.ok()) abort_with(std::string(UNWRAP_ERR) + json::quote_debug(sk.error().message));
+    if (!sk.ok()) abort_with(std::string(UNWRAP_ERR) + text::quote_debug(sk.error().message));
     return std::move(sk).value();
 }
 
@@ -50,12 +50,6 @@ Result<JubjubSignature> sign_document(Result<Record> record, Hash hash, std::str
     if (!sk.ok()) return std::move(sk).error();
     return sign_digest(*sk.value(), digest);
 }
-
-}  // namespace
-
-std::array<std::uint8_t, 32> message_bytes(const U256& value) { return value.to_bytes_le(); }
-
-namespace {
 
 // sign_msg, also handing out the public key's affine x, which l1_sign prints:
 // the key is computed and made affine once.
@@ -147,7 +141,7 @@ Result<L1Signature> l1_sign(std::string_view msg, std::string_view private_key) 
     if (!sk.ok()) return std::move(sk).error();
     auto hash = U256::from_str(stripped);
     if (!hash.ok()) return std::move(hash).error();
-    const auto bytes = message_bytes(hash.value());
+    const auto bytes = hash.value().to_bytes_le();
     // The key's x comes from the shared parameter set, which gives the
     // values a freshly built one would.
     Fr pk_x;
@@ -193,7 +187,7 @@ Result<bool> verify_signature(std::string_view sig_r, std::string_view sig_s, st
     const BabyJubjubPoint xy = unpack_public_key(packed.value());
     auto pk = convert_to_pubkey(xy.x, xy.y);
     if (!pk.ok()) return std::move(pk).error();
-    const auto bytes = message_bytes(hash.value());
+    const auto bytes = hash.value().to_bytes_le();
     return eddsa::verify_for_raw_message(pk.value(), bytes, signature, curve::SIGNING_GENERATOR, params());
 }
 

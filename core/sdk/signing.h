@@ -63,9 +63,6 @@ struct L1Signature {
     std::string to_json() const;
 };
 
-// The 32 little-endian bytes a 256-bit value is signed as.
-std::array<std::uint8_t, 32> message_bytes(const U256& value);
-
 // Signs the hash text msg (plain U256 form; its failure is returned) with the
 // private-key text (private_key_from_string's failures are returned).
 Result<JubjubSignature> sign(std::string_view private_key, std::string_view msg);

@@ -56,7 +56,7 @@ TEST(Allocations, HashingPathAllocatesNothing) {
 TEST(Allocations, SigningAndVerifyingAllocateNothing) {
     const Fs sk = Fs::from_u64(0xc0ffee);
     const U256 digest = transfer_hash_internal(parse_transfer_or_abort(TRANSFER));
-    const auto bytes = message_bytes(digest);
+    const auto bytes = digest.to_bytes_le();
     (void)TxSignature::sign_msg(sk, bytes);
     TxSignature signature;
     EXPECT_EQ(count_allocations([&] { signature = TxSignature::sign_msg(sk, bytes); }), 0);

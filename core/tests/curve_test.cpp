@@ -114,7 +114,7 @@ TEST(PointEncoding, DecodingFailures) {
         for (std::uint64_t sign : {0ULL, 1ULL << 63}) {
             Repr y = c.y;
             y[3] |= sign;
-            const auto r = edwards::read_var(field::repr_to_bytes_le(y), params());
+            const auto r = edwards::read_var(integers::to_bytes_le(y), params());
             ASSERT_FALSE(r.ok()) << c.message;
             EXPECT_EQ(r.error().message, c.message);
             EXPECT_EQ(edwards::read_error_debug(r.error()), c.debug);
@@ -131,7 +131,7 @@ TEST(PointEncoding, DecodingFailures) {
     Repr p_minus_1 = p;
     p_minus_1[0] -= 1;
     std::vector<std::uint8_t> longer(40, 0xee);
-    const auto enc = field::repr_to_bytes_le(p_minus_1);
+    const auto enc = integers::to_bytes_le(p_minus_1);
     std::copy(enc.begin(), enc.end(), longer.begin());
     EXPECT_EQ(edwards::read_var(longer, params()).value(), order_two());
 }

@@ -10,12 +10,12 @@ namespace {
 
 // "ok", or the parse error's text with its position.
 template <class T>
-std::string outcome(const json::Parsed<T>& parsed) {
-    return parsed.ok() ? "ok" : parsed.error().to_string();
+std::string outcome(const Result<T>& parsed) {
+    return parsed.ok() ? "ok" : parsed.error().report();
 }
 
-std::string withdraw_outcome(std::string_view doc) { return outcome(decode_withdraw_request(doc)); }
-std::string oracle_outcome(std::string_view doc) { return outcome(decode_signed_oracle_price(doc)); }
+std::string withdraw_outcome(std::string_view doc) { return outcome(parse_withdraw_request(doc)); }
+std::string oracle_outcome(std::string_view doc) { return outcome(parse_signed_oracle_price(doc)); }
 
 // A complete withdrawal without its closing brace, so that a test can append
 // one more member; the own fields come first, the common order fields last.
@@ -202,11 +202,11 @@ TEST(DocumentEncodings, OrderAndOracleFields) {
     };
     const auto order_error = [&](const std::string& key, const std::string& value) {
         const std::string doc = order_with(key, value);
-        const auto parsed = decode_limit_order_request(doc);
+        const auto parsed = parse_limit_order_request(doc);
         return parsed.ok() ? "ok" : parsed.error().message;
     };
     const auto synthetic = [&](const std::string& value) -> i128 {
-        return decode_limit_order_request(order_with("asset_id_synthetic", value)).value().asset_id_synthetic;
+        return parse_limit_order_request(order_with("asset_id_synthetic", value)).value().asset_id_synthetic;
     };
     EXPECT_EQ(synthetic(R"("0x0x1F")"), 31);
     EXPECT_EQ(synthetic(R"("-1")"), -1);
@@ -228,10 +228,10 @@ TEST(DocumentEncodings, OrderAndOracleFields) {
     EXPECT_EQ(order_error("is_buying_synthetic", "1"), "invalid type: integer `1`, expected a boolean");
     EXPECT_EQ(order_error("is_buying_synthetic", "[true]"), "invalid type: sequence, expected a boolean");
     EXPECT_EQ(order_error("is_buying_synthetic", "tru"), "expected ident");
-    EXPECT_FALSE(decode_limit_order_request(order_with("is_buying_synthetic", "false")).value().is_buying_synthetic);
+    EXPECT_FALSE(parse_limit_order_request(order_with("is_buying_synthetic", "false")).value().is_buying_synthetic);
 
     const auto oracle_error = [](const std::string& price) {
-        const auto parsed = decode_signed_oracle_price(R"({"signer_key":"0x1","external_price":)" + price +
+        const auto parsed = parse_signed_oracle_price(R"({"signer_key":"0x1","external_price":)" + price +
                                                        R"(,"timestamp":"3","signed_asset_id":"0x4"})");
         return parsed.ok() ? "ok" : parsed.error().message;
     };
@@ -239,12 +239,12 @@ TEST(DocumentEncodings, OrderAndOracleFields) {
               "decode u128 string error: number too large to fit in target type");
     EXPECT_EQ(oracle_error(R"("x")"), "decode u128 string error: invalid digit found in string");
     const auto oracle =
-        decode_signed_oracle_price(R"(["", "+340282366920938463463374607431768211455", "004294967295", "0x"])");
+        parse_signed_oracle_price(R"(["", "+340282366920938463463374607431768211455", "004294967295", "0x"])");
     ASSERT_TRUE(oracle.ok());
     EXPECT_EQ(oracle.value().external_price, ~u128{0});
     EXPECT_EQ(oracle.value().timestamp, 4294967295u);
     EXPECT_TRUE(oracle.value().signer_key.is_zero());
-    EXPECT_EQ(decode_signed_oracle_price(R"(["0x1", "1", "4294967296", "0x1"])").error().to_string(),
+    EXPECT_EQ(parse_signed_oracle_price(R"(["0x1", "1", "4294967296", "0x1"])").error().report(),
               "u64 from string error: number too large to fit in target type at line 1 column 25");
 }
 
@@ -282,7 +282,7 @@ TEST(DocumentEncodings, WrongTypeDescriptions) {
             own += ",\"is_buying_synthetic\":" + value;
             const bool container = value[0] == '[' || value[0] == '{';
             const std::size_t column = own.size() - (container ? value.size() : 0);
-            EXPECT_EQ(outcome(decode_limit_order_request(own + " }")), "invalid type: " + description +
+            EXPECT_EQ(outcome(parse_limit_order_request(own + " }")), "invalid type: " + description +
                                                                           ", expected a boolean at line 1 column " +
                                                                           std::to_string(column));
         }
@@ -296,14 +296,14 @@ TEST(DocumentEncodings, WrongTypeDescriptions) {
         }
         // The record itself.
         if (value[0] != '{') {
-            EXPECT_EQ(decode_limit_order_request(value).error().message,
+            EXPECT_EQ(parse_limit_order_request(value).error().message,
                       "invalid type: " + description + ", expected struct LimitOrderRequest");
         }
     }
-    EXPECT_EQ(outcome(decode_transfer("[]")), "invalid type: sequence, expected struct Transfer at line 1 column 0");
-    EXPECT_EQ(outcome(decode_liquidate(" \"x\" ")), R"(invalid type: string "x", expected struct Liquidate at line 1 column 4)");
+    EXPECT_EQ(outcome(parse_transfer("[]")), "invalid type: sequence, expected struct Transfer at line 1 column 0");
+    EXPECT_EQ(outcome(parse_liquidate(" \"x\" ")), R"(invalid type: string "x", expected struct Liquidate at line 1 column 4)");
     EXPECT_EQ(oracle_outcome("-1"), "invalid type: integer `-1`, expected struct SignedOraclePrice at line 1 column 2");
-    EXPECT_EQ(outcome(decode_limit_order_request("true")),
+    EXPECT_EQ(outcome(parse_limit_order_request("true")),
               "invalid type: boolean `true`, expected struct LimitOrderRequest at line 1 column 4");
 }
 
@@ -342,7 +342,7 @@ TEST(DocumentRecords, ReportingOrder) {
 }
 
 TEST(DocumentRecords, KindsDecodeTheirFields) {
-    const auto transfer = decode_transfer(TRANSFER_BODY + "}");
+    const auto transfer = parse_transfer(TRANSFER_BODY + "}");
     ASSERT_TRUE(transfer.ok());
     EXPECT_EQ(transfer.value().sender_position_id, 1u);
     EXPECT_EQ(transfer.value().receiver_public_key, U256::from_u64(2));
@@ -353,7 +353,7 @@ TEST(DocumentRecords, KindsDecodeTheirFields) {
     EXPECT_EQ(transfer.value().base.public_key, U256::from_u64(7));
     EXPECT_EQ(transfer.value().base.expiration_timestamp, 8u);
 
-    const auto order = decode_limit_order_request(ORDER_BODY + "}");
+    const auto order = parse_limit_order_request(ORDER_BODY + "}");
     ASSERT_TRUE(order.ok());
     EXPECT_EQ(order.value().amount_fee, 3u);
     EXPECT_EQ(order.value().asset_id_synthetic, 4);
@@ -363,26 +363,26 @@ TEST(DocumentRecords, KindsDecodeTheirFields) {
 
     const std::string liquidate_tail = R"("liquidated_position_id":"10","actual_collateral":"11",)"
                                        R"("actual_synthetic":"12","actual_liquidator_fee":"13"})";
-    const auto liquidate = decode_liquidate(R"({"liquidator_order":)" + ORDER_BODY + "}," + liquidate_tail);
+    const auto liquidate = parse_liquidate(R"({"liquidator_order":)" + ORDER_BODY + "}," + liquidate_tail);
     ASSERT_TRUE(liquidate.ok());
     EXPECT_EQ(liquidate.value().liquidator_order.position_id, 6u);
     EXPECT_EQ(liquidate.value().liquidator_order.base.expiration_timestamp, 9u);
     EXPECT_EQ(liquidate.value().actual_liquidator_fee, 13u);
     // Faults inside the nested order are positioned within it.
-    EXPECT_EQ(outcome(decode_liquidate(R"({"liquidator_order":{"amount_fee":"1"}, "x":1})")),
+    EXPECT_EQ(outcome(parse_liquidate(R"({"liquidator_order":{"amount_fee":"1"}, "x":1})")),
               "missing field `amount_synthetic` at line 1 column 38");
-    EXPECT_EQ(outcome(decode_liquidate(R"({"liquidator_order":[]})")),
+    EXPECT_EQ(outcome(parse_liquidate(R"({"liquidator_order":[]})")),
               "invalid type: sequence, expected struct LimitOrderRequest at line 1 column 20");
-    EXPECT_EQ(outcome(decode_liquidate(R"({})")), "missing field `liquidator_order` at line 1 column 2");
+    EXPECT_EQ(outcome(parse_liquidate(R"({})")), "missing field `liquidator_order` at line 1 column 2");
 
-    const auto oracle = decode_signed_oracle_price(ORACLE_BODY + R"(,"extra":[{"nonce":[]}]})");
+    const auto oracle = parse_signed_oracle_price(ORACLE_BODY + R"(,"extra":[{"nonce":[]}]})");
     ASSERT_TRUE(oracle.ok());
     EXPECT_EQ(oracle.value().signed_asset_id, U256::from_u64(4));
 }
 
 TEST(DocumentRecords, ArrayForms) {
     const std::string order = ORDER_BODY + "}";
-    const auto liquidate_outcome = [](const std::string& doc) { return outcome(decode_liquidate(doc)); };
+    const auto liquidate_outcome = [](const std::string& doc) { return outcome(parse_liquidate(doc)); };
     EXPECT_EQ(liquidate_outcome("[" + order + ", \"1\", \"2\", \"3\", \"4\"]"), "ok");
     const std::size_t order_end = order.size() + 1;  // the column just after the order
     EXPECT_EQ(liquidate_outcome("[" + order + ", \"1\", \"2\", \"3\"]"),
@@ -427,8 +427,8 @@ TEST(DocumentNesting, KeptValuesStopAtLevel127) {
     // Inside a liquidation's order (level 2) one level less is left.
     const std::string tail = R"(,"liquidated_position_id":"1","actual_collateral":"1","actual_synthetic":"1","actual_liquidator_fee":"1"})";
     const std::string head = R"({"liquidator_order":)" + ORDER_BODY + ",\"x\":";
-    EXPECT_EQ(outcome(decode_liquidate(head + nested(125) + "}" + tail)), "ok");
-    EXPECT_EQ(outcome(decode_liquidate(head + nested(126) + "}" + tail)),
+    EXPECT_EQ(outcome(parse_liquidate(head + nested(125) + "}" + tail)), "ok");
+    EXPECT_EQ(outcome(parse_liquidate(head + nested(126) + "}" + tail)),
               "recursion limit exceeded at line 1 column " + std::to_string(head.size() + 126));
 }
 
@@ -438,7 +438,7 @@ TEST(DocumentNesting, DroppedMembersHaveNoDepthLimit) {
     EXPECT_EQ(oracle_outcome(ORACLE_BODY + ",\"x\":" + deep + "}"), "ok");
     const std::string liquidate = R"({"x":)" + deep + R"(,"liquidator_order":)" + ORDER_BODY +
                                   R"(},"liquidated_position_id":"1","actual_collateral":"1","actual_synthetic":"1","actual_liquidator_fee":"1"})";
-    EXPECT_EQ(outcome(decode_liquidate(liquidate)), "ok");
+    EXPECT_EQ(outcome(parse_liquidate(liquidate)), "ok");
     // Still checked to the end.
     EXPECT_EQ(oracle_outcome(ORACLE_BODY + ",\"x\":" + nested(DEPTH - 1) + "]}"),
               "expected `,` or `}` at line 1 column " + std::to_string(ORACLE_BODY.size() + 5 + 2 * DEPTH - 1));
@@ -451,9 +451,9 @@ TEST(DocumentStrings, EscapesAndUtf8) {
     const std::string doc = WITHDRAW_BODY + R"(,"asset_id":"\ud83d\ude00é\/\b\f"})";
     std::string renamed = doc;
     renamed.replace(renamed.find("\"asset_id\""), 10, "\"other\"");
-    EXPECT_EQ(decode_withdraw_request(renamed).error().message,
+    EXPECT_EQ(parse_withdraw_request(renamed).error().message,
               "u256 from string error: Invalid character '\xc3\xb0' at position 1");
-    EXPECT_EQ(decode_withdraw_request(WITHDRAW_OWN + R"(,"nonce":"\ud83d\ude00\u00e9",)"
+    EXPECT_EQ(parse_withdraw_request(WITHDRAW_OWN + R"(,"nonce":"\ud83d\ude00\u00e9",)"
                                                      R"("public_key":"1","expiration_timestamp":"1"})")
                   .error()
                   .message,

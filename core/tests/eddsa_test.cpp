@@ -157,7 +157,7 @@ TEST(EdDSA, MessageLengthsAndReduction) {
     EXPECT_TRUE(verifies(full.pk, longer, full.signature));
     // Messages that differ by l reduce to the same scalar.
     const Message zero(32, 0);
-    const auto l_bytes = field::repr_to_bytes_le(field::fs_char());
+    const auto l_bytes = integers::to_bytes_le(field::fs_char());
     const Signed by_zero = make_signature(sk, zero);
     EXPECT_TRUE(verifies(by_zero.pk, Message(l_bytes.begin(), l_bytes.end()), by_zero.signature));
     // Messages longer than 32 bytes are outside the signer's domain.

@@ -43,9 +43,9 @@ TEST(Fr, ReprConversions) {
               "NotInField(\"0x30644e72e131a029b85045b68181585d2833e84879b9709143e1f593f0000001\")");
     EXPECT_EQ(Fr::from_repr(minus_one(R_MODULUS)).value(), -Fr::one());
 
-    const auto r_bytes = repr_to_bytes_le(R_MODULUS);
+    const auto r_bytes = integers::to_bytes_le(R_MODULUS);
     EXPECT_FALSE(Fr::from_bytes_le_ct(r_bytes).second);
-    EXPECT_TRUE(Fr::from_bytes_le_ct(repr_to_bytes_le(minus_one(R_MODULUS))).second);
+    EXPECT_TRUE(Fr::from_bytes_le_ct(integers::to_bytes_le(minus_one(R_MODULUS))).second);
 
     const auto one_bytes = Fr::one().to_bytes_le();
     EXPECT_EQ(one_bytes[0], 1);
@@ -65,7 +65,7 @@ TEST(Fr, ReprConversions) {
         const auto [b, valid] = Fr::from_bytes_le_ct(a.to_bytes_le());
         EXPECT_TRUE(valid);
         EXPECT_EQ(b, a);
-        EXPECT_EQ(repr_from_bytes_be(repr_to_bytes_be(a.into_repr())), a.into_repr());
+        EXPECT_EQ(integers::from_bytes_be(integers::to_bytes_be(a.into_repr())), a.into_repr());
     }
 }
 
@@ -175,7 +175,7 @@ TEST(Fs, KnownValues) {
               "0x060c89ce5c263405370a08b6d0302b0bab3eedb83920ee0a677297dc392126f1 is not an element of the field");
     EXPECT_TRUE(Fs::from_repr(minus_one(L_MODULUS)).ok());
     EXPECT_EQ(fs_char(), (Repr{0x677297dc392126f1, 0xab3eedb83920ee0a, 0x370a08b6d0302b0b, 0x060c89ce5c263405}));
-    EXPECT_EQ(repr_to_hex(Fs::zero().into_repr()), "0x" + std::string(64, '0'));
+    EXPECT_EQ(integers::to_hex(Fs::zero().into_repr()), "0x" + std::string(64, '0'));
 
     // Any 256-bit integer reduced mod l.
     EXPECT_EQ(Fs::from_raw({0, 0, 0, 0}), Fs::zero());
@@ -183,8 +183,8 @@ TEST(Fs, KnownValues) {
     EXPECT_EQ(Fs::from_raw(L_MODULUS), Fs::zero());
     EXPECT_EQ(Fs::from_raw({~0ULL, ~0ULL, ~0ULL, ~0ULL}).to_hex(),
               "0x01f16424e1bb7724f85a9201d818f015e7acffc6a098f24b073315dea08f9c75");
-    const auto be = repr_to_bytes_be(minus_one(L_MODULUS));
-    EXPECT_EQ(repr_from_bytes_be(be), minus_one(L_MODULUS));
+    const auto be = integers::to_bytes_be(minus_one(L_MODULUS));
+    EXPECT_EQ(integers::from_bytes_be(be), minus_one(L_MODULUS));
 }
 
 TEST(Fs, ArithmeticIdentities) {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "common/text.h"
 #include "curve/alt_jubjub.h"
 
 namespace lumora::sdk {
@@ -89,7 +90,7 @@ TEST(PrivateKeyText, EveryByteAsADigit) {
         if (expected < 0) {
             ASSERT_FALSE(r.ok()) << c;
             EXPECT_EQ(r.error().message,
-                      "Invalid character '" + integers::quote_char(static_cast<unsigned char>(c)) + "' at position 63");
+                      "Invalid character '" + text::quote_char(static_cast<unsigned char>(c)) + "' at position 63");
         } else {
             ASSERT_TRUE(r.ok()) << c;
             EXPECT_EQ(*r.value(), Fs::from_u64(static_cast<std::uint64_t>(expected)));

@@ -60,15 +60,28 @@ TEST(U256Bytes, RoundTripsAndOrder) {
     for (int i = 0; i < 100; ++i) {
         const U256 v({rng(), rng(), rng(), rng()});
         const auto le = v.to_bytes_le();
-        EXPECT_EQ(U256::from_little_endian(le), v);
+        EXPECT_EQ(U256::from_bytes_le(le), v);
         EXPECT_EQ(U256::from_bytes_be(v.to_bytes_be()), v);
         EXPECT_EQ(U256::from_str(v.to_hex()).value(), v);
         EXPECT_EQ(le[0], static_cast<std::uint8_t>(v.limbs[0]));
     }
     const std::uint8_t short_bytes[] = {1, 2};
-    EXPECT_EQ(U256::from_little_endian(short_bytes), U256::from_u64(0x0201));
+    EXPECT_EQ(U256::from_bytes_le(short_bytes), U256::from_u64(0x0201));
     const std::array<std::uint8_t, 33> long_bytes{};
-    EXPECT_THROW(U256::from_little_endian(long_bytes), Abort);
+    EXPECT_THROW(U256::from_bytes_le(long_bytes), Abort);
+}
+
+// Bytes 1..32 read in each order: which byte lands in which limb, and back.
+TEST(U256Bytes, LimbsOfEachOrder) {
+    std::array<std::uint8_t, 32> bytes{};
+    for (std::size_t i = 0; i < 32; ++i) bytes[i] = static_cast<std::uint8_t>(i + 1);
+    const Limbs le = from_bytes_le(bytes);
+    const Limbs be = from_bytes_be(bytes);
+    EXPECT_EQ(le, (Limbs{0x0807060504030201, 0x100f0e0d0c0b0a09, 0x1817161514131211, 0x201f1e1d1c1b1a19}));
+    EXPECT_EQ(be, (Limbs{0x191a1b1c1d1e1f20, 0x1112131415161718, 0x090a0b0c0d0e0f10, 0x0102030405060708}));
+    EXPECT_EQ(to_bytes_le(le), bytes);
+    EXPECT_EQ(to_bytes_be(be), bytes);
+    EXPECT_EQ(to_hex(be), "0x0102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f20");
 }
 
 TEST(U256Arithmetic, ShiftAddMultiply) {
@@ -105,6 +118,9 @@ TEST(ErrorReport, CauseLayouts) {
     EXPECT_EQ((Error{"top", {}}).report(), "top");
     EXPECT_EQ((Error{"top", {"a\nb"}}).report(), "top\n\nCaused by:\n    a\n    b");
     EXPECT_EQ((Error{"top", {"a", "b\nc"}}).report(), "top\n\nCaused by:\n    0: a\n    1: b\n       c");
+    // A document's fault: the position follows the message, before any cause.
+    EXPECT_EQ((Error{"top", {}, TextPosition{2, 0}}).report(), "top at line 2 column 0");
+    EXPECT_EQ((Error{"top", {"a"}, TextPosition{1, 7}}).report(), "top at line 1 column 7\n\nCaused by:\n    a");
 }
 
 }  // namespace
