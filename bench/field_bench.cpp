@@ -66,7 +66,7 @@ void BM_FrSqrt(benchmark::State& st) {
     Fr k = Fr::from_raw({0x1234, 0x5678, 0x9abc, 0xdef0});
     const Fr four = Fr::from_u64(4);
     for (auto _ : st) {
-        benchmark::DoNotOptimize(lumora::field::sqrt(four * k.square()));
+        benchmark::DoNotOptimize(lumora::field::sqrt_var(four * k.square()));
         k += Fr::one();
     }
 }

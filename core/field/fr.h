@@ -25,8 +25,10 @@ using Fr = Element<FrParams>;
 enum class Legendre { Zero, QuadraticResidue, QuadraticNonResidue };
 
 Legendre legendre(const Fr& a);
-// Tonelli–Shanks with r − 1 = 2^28·t; none for a non-residue, zero for zero.
-std::optional<Fr> sqrt(const Fr& a);
+// A square root (r − 1 = 2^28·t), in variable time: for public values only.
+// The root is that of Tonelli–Shanks with the root of unity 7^t; none for a
+// non-residue, zero for zero.
+std::optional<Fr> sqrt_var(const Fr& a);
 // Decimal digits only, no sign, no leading zero (except "0" itself); any
 // length, reduced mod r. None for anything else.
 std::optional<Fr> fr_from_str(std::string_view text);
