@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "curve/alt_jubjub.h"
+#include "eddsa/eddsa.h"
 #include "eddsa/nonce.h"
 
 namespace {
@@ -19,5 +21,35 @@ void BM_DeterministicSeed(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_DeterministicSeed);
+
+// A signature made once, then checked: two point decodings are not part of
+// it, the order check, c·pk and s·G are.
+void BM_VerifyRawMessage(benchmark::State& state) {
+    const auto& params = lumora::curve::jubjub_params();
+    const Fs sk = Fs::from_u64(0x1234567);
+    const std::vector<std::uint8_t> message(32, 0xab);
+    const auto pk = lumora::eddsa::public_key(sk, lumora::curve::SIGNING_GENERATOR, params);
+    const auto sig = lumora::eddsa::sign_raw_message(sk, message, Fs::from_u64(99), lumora::curve::SIGNING_GENERATOR,
+                                                     params);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(
+            lumora::eddsa::verify_for_raw_message(pk, message, sig, lumora::curve::SIGNING_GENERATOR, params));
+}
+BENCHMARK(BM_VerifyRawMessage)->Unit(benchmark::kMicrosecond);
+
+// Signing with a given nonce, the key, and the signer's own check.
+void BM_SignAndCheck(benchmark::State& state) {
+    const auto& params = lumora::curve::jubjub_params();
+    const Fs sk = Fs::from_u64(0x1234567);
+    const std::vector<std::uint8_t> message(32, 0xab);
+    for (auto _ : state) {
+        const auto sig = lumora::eddsa::sign_raw_message(sk, message, Fs::from_u64(99),
+                                                         lumora::curve::SIGNING_GENERATOR, params);
+        const auto pk = lumora::eddsa::public_key(sk, lumora::curve::SIGNING_GENERATOR, params);
+        benchmark::DoNotOptimize(
+            lumora::eddsa::verify_own_signature(pk, message, sig, lumora::curve::SIGNING_GENERATOR, params));
+    }
+}
+BENCHMARK(BM_SignAndCheck)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
