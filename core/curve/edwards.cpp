@@ -259,9 +259,7 @@ Result<Point<Unknown>> read(std::span<const std::uint8_t> bytes, const JubjubPar
 
     const Fr y2 = y.value().square();
     const Fr numerator = y2 - Fr::one();
-    const auto denominator_inv = (params.edwards_d() * y2 + Fr::one()).inverse();
-    if (!denominator_inv) return Error{"not on curve", {}};
-    auto x = field::sqrt_var(numerator * *denominator_inv);
+    auto x = field::sqrt_ratio_var(numerator, params.edwards_d() * y2 + Fr::one());
     if (!x) return Error{"not on curve", {}};
     if (((x->into_repr()[0] & 1) != 0) != sign) *x = -*x;  // zero stays zero
     return Point<Unknown>(detail::Extended{*x, y.value(), *x * y.value(), Fr::one()});

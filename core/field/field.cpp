@@ -150,17 +150,13 @@ Legendre legendre(const Fr& a) {
     return s == Fr::one() ? Legendre::QuadraticResidue : Legendre::QuadraticNonResidue;
 }
 
-// With w = a^((t−1)/2), x = a·w = a^((t+1)/2) and b = x·w = a^t, of order
-// dividing 2^S. Writing b = z^e, a is a residue exactly when e is even, and
-// then x·z^(−e/2) squares to a. Of the two roots, the one returned is that of
-// the bit-by-bit loop (Tonelli–Shanks): x·z^f with f = −e/2 reduced into
-// [0, 2^(S−1)), which fixes the sign where f = e/2 mod 2^S would not.
-std::optional<Fr> sqrt_var(const Fr& a) {
-    if (a.is_zero()) return a;
-    const Fr w = pow_t_minus_1_over_2_var(a);
-    const Fr x = a * w;
-    const Fr b = x * w;
+namespace {
 
+// Given b = z^e (of order dividing 2^S) and x with x² = a·b: none when e is
+// odd (a is a non-residue), else x·z^f with f = −e/2 reduced into
+// [0, 2^(S−1)), the root the bit-by-bit loop (Tonelli–Shanks) finds; f = e/2
+// mod 2^S would give the other one of the pair.
+std::optional<Fr> finish_root_var(const Fr& x, const Fr& b) {
     // b^(2^(W·k)) for k = 0..WINDOWS−1.
     std::array<Fr, WINDOWS> b_pow;
     b_pow[0] = b;
@@ -184,6 +180,38 @@ std::optional<Fr> sqrt_var(const Fr& a) {
     const u64 f = (HALF_ORDER - e / 2) % HALF_ORDER;
     const u64 g = ((u64{1} << S) - f) % (u64{1} << S);  // z^f = z^(−g)
     return g == 0 ? x : x * neg_power_of_root_var(g);
+}
+
+}  // namespace
+
+// With w = a^((t−1)/2), x = a·w = a^((t+1)/2) and b = x·w = a^t = z^e; a is
+// a residue exactly when e is even.
+std::optional<Fr> sqrt_var(const Fr& a) {
+    if (a.is_zero()) return a;
+    const Fr w = pow_t_minus_1_over_2_var(a);
+    const Fr x = a * w;
+    return finish_root_var(x, x * w);
+}
+
+// The same for a = u/v without inverting v: with
+//   w = (u·v^(2^(S+1) − 1))^((t−1)/2) · v^(2^S − 1),
+// x = u·w and b = u·v·w² = (u/v)^t, and x² = (u/v)·b as above (v^(r−1) = 1).
+std::optional<Fr> sqrt_ratio_var(const Fr& u, const Fr& v) {
+    if (v.is_zero()) return std::nullopt;
+    if (u.is_zero()) return u;
+    // v^(2^S − 1) as v^(2^k − 1) for k = 1, 2, 4, .. and the remaining bits.
+    Fr v_pow = v;  // v^(2^k − 1)
+    unsigned k = 1;
+    while (2 * k <= S) {
+        Fr y = v_pow;
+        for (unsigned i = 0; i < k; ++i) y = y.square();
+        v_pow = y * v_pow;
+        k *= 2;
+    }
+    for (; k < S; ++k) v_pow = v_pow.square() * v;
+    const Fr w = pow_t_minus_1_over_2_var(u * v_pow.square() * v) * v_pow;
+    const Fr x = u * w;
+    return finish_root_var(x, x * w * v);
 }
 
 std::optional<Fr> fr_from_str(std::string_view text) {

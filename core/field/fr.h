@@ -29,6 +29,10 @@ Legendre legendre(const Fr& a);
 // The root is that of Tonelli–Shanks with the root of unity 7^t; none for a
 // non-residue, zero for zero.
 std::optional<Fr> sqrt_var(const Fr& a);
+// A root of u/v, without an inversion (one of the two: not necessarily the
+// one sqrt_var(u/v) returns), in variable time; none when v is zero or u/v
+// is a non-residue, zero when u is zero.
+std::optional<Fr> sqrt_ratio_var(const Fr& u, const Fr& v);
 // Decimal digits only, no sign, no leading zero (except "0" itself); any
 // length, reduced mod r. None for anything else.
 std::optional<Fr> fr_from_str(std::string_view text);
