@@ -229,6 +229,15 @@ Extended to_affine_ct(const Extended& p) {
     return {x, y, x * y, Fr::one()};
 }
 
+// 1/Z1 = Z2/(Z1·Z2) and 1/Z2 = Z1/(Z1·Z2), in constant time; every value
+// along the way may derive from a secret and is wiped.
+std::pair<Extended, Extended> to_affine_pair_ct(const Extended& p, const Extended& q) {
+    const Secret<Fr> inv((p.z * q.z).invert_ct().first);
+    const Secret<Fr> p_zinv(*inv * q.z), q_zinv(*inv * p.z);
+    const Fr px = p.x * *p_zinv, py = p.y * *p_zinv, qx = q.x * *q_zinv, qy = q.y * *q_zinv;
+    return {{px, py, px * py, Fr::one()}, {qx, qy, qx * qy, Fr::one()}};
+}
+
 std::pair<Fr, Fr> to_xy_var(const Extended& p) {
     if (p.z == Fr::one()) return {p.x, p.y};
     const auto zinv = p.z.inverse();

@@ -57,6 +57,7 @@ Extended mul_ct(const Extended& p, const Fs& scalar, const JubjubParams& params)
 Extended mul_var(const Extended& p, const Repr& scalar, const JubjubParams& params);
 std::pair<Fr, Fr> to_xy_ct(const Extended& p);
 Extended to_affine_ct(const Extended& p);
+std::pair<Extended, Extended> to_affine_pair_ct(const Extended& p, const Extended& q);
 std::pair<Fr, Fr> to_xy_var(const Extended& p);
 std::array<std::uint8_t, 32> write(const Extended& p);
 
@@ -117,6 +118,11 @@ public:
     // one depends on the point alone, so it may be published where the
     // point is public. to_xy_var of it costs no inversion.
     Point to_affine() const { return Point(detail::to_affine_ct(e_)); }
+    // Two points with Z = 1, as to_affine of each, for one inversion.
+    static std::pair<Point, Point> to_affine_pair(const Point& p, const Point& q) {
+        const auto [a, b] = detail::to_affine_pair_ct(p.e_, q.e_);
+        return {Point(a), Point(b)};
+    }
 
     // The packed encoding: the canonical affine y as 32 little-endian bytes,
     // with bit 255 set when the canonical affine x is odd (p < 2^254 leaves

@@ -114,6 +114,14 @@ bool equation_holds(const UnknownPoint& c_pk, const UnknownPoint& r, const Fs& s
     return c_pk.add(r, params) == UnknownPoint(generator_times(s, generator_index, params));
 }
 
+// s = c·sk + r, public once made (c·sk + r hides sk behind r).
+Fs signature_scalar(const Fs& sk, std::span<const std::uint8_t> message, const Fs& r) {
+    const Secret<Fs> c_sk(message_scalar(message) * sk);
+    Fs s = *c_sk + r;
+    LUMORA_DECLASSIFY(&s, sizeof s);
+    return s;
+}
+
 // A multiple of the generator by a secret, made affine and published: its
 // projective form depends on the scalar, not only on the point, and is wiped.
 PrimeOrderPoint public_multiple(const Fs& secret, std::size_t generator_index, const AltJubjubBn256& params) {
@@ -143,11 +151,19 @@ OwnSignature sign_raw_message(const Fs& sk, std::span<const std::uint8_t> messag
     // prime-order subgroup by construction and its order check could never
     // fail: the multiplication by l it would cost is left out.
     const PrimeOrderPoint big_r = public_multiple(r, generator_index, params);
-    const Secret<Fs> c_sk(message_scalar(message) * sk);
-    Fs s = *c_sk + r;
-    // Public: s is the signature's scalar (c·sk + r hides sk behind r).
-    LUMORA_DECLASSIFY(&s, sizeof s);
-    return OwnSignature{big_r, s};
+    return OwnSignature{big_r, signature_scalar(sk, message, r)};
+}
+
+KeyAndSignature sign_raw_message_with_key(const Fs& sk, std::span<const std::uint8_t> message, const Fs& r,
+                                          std::size_t generator_index, const AltJubjubBn256& params) {
+    if (message.size() > 32) abort_with("assertion failed: msg.len() <= 32");
+    const Secret<PrimeOrderPoint> pk_projective(generator_times(sk, generator_index, params));
+    const Secret<PrimeOrderPoint> r_projective(generator_times(r, generator_index, params));
+    auto [pk, big_r] = PrimeOrderPoint::to_affine_pair(*pk_projective, *r_projective);
+    // Public: the key and the signature's R.
+    LUMORA_DECLASSIFY(&pk, sizeof pk);
+    LUMORA_DECLASSIFY(&big_r, sizeof big_r);
+    return KeyAndSignature{pk, OwnSignature{big_r, signature_scalar(sk, message, r)}};
 }
 
 // R's order check is implied, so it is not made: once pk is in the

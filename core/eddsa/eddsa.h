@@ -49,6 +49,15 @@ PrimeOrderPoint public_key(const Fs& sk, std::size_t generator_index, const AltJ
 OwnSignature sign_raw_message(const Fs& sk, std::span<const std::uint8_t> message, const Fs& r,
                            std::size_t generator_index, const AltJubjubBn256& params);
 
+// public_key and sign_raw_message in one: the key and R are made affine
+// with a single inversion.
+struct KeyAndSignature {
+    PrimeOrderPoint pk;
+    OwnSignature signature;
+};
+KeyAndSignature sign_raw_message_with_key(const Fs& sk, std::span<const std::uint8_t> message, const Fs& r,
+                                          std::size_t generator_index, const AltJubjubBn256& params);
+
 // Whether `signature` signs `message` (zero-padded, or cut to its first 32
 // bytes) under pk. False, never a failure, for any defect: pk or R outside
 // the prime-order subgroup, or s·G ≠ R + c·pk.

@@ -168,6 +168,24 @@ TEST(EdDSA, TwoMultiplesAgreeWithSingleMultiplications) {
     }
 }
 
+// Key and signature made together (one shared inversion) are those made
+// apart, affine coordinates included, for random keys, key zero and nonces.
+TEST(EdDSA, KeyAndSignatureTogetherMatchApart) {
+    for (int i = 0; i < 12; ++i) {
+        const Fs sk = i == 0 ? Fs::zero() : random_scalar();
+        const Fs r = i == 1 ? Fs::one() : random_scalar();
+        const Message m = random_message(static_cast<std::size_t>(i) * 3 % 33);
+        const KeyAndSignature both = sign_raw_message_with_key(sk, m, r, SIGNING_GENERATOR, params());
+        const PrimeOrderPoint pk = public_key(sk, SIGNING_GENERATOR, params());
+        const OwnSignature sig = sign_raw_message(sk, m, r, SIGNING_GENERATOR, params());
+        EXPECT_EQ(both.pk.to_xy_var(), pk.to_xy_var());
+        EXPECT_EQ(both.signature.r.to_xy_var(), sig.r.to_xy_var());
+        EXPECT_EQ(both.pk.z(), Fr::one());
+        EXPECT_EQ(both.signature.r.z(), Fr::one());
+        EXPECT_EQ(both.signature.s, sig.s);
+    }
+}
+
 TEST(EdDSA, MessageLengthsAndReduction) {
     const Fs sk = random_scalar();
     // Short messages are zero-padded: signing "ab" equals signing "ab" and 30 zeros.
