@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "curve/alt_jubjub.h"
 #include "eddsa/eddsa.h"
 #include "eddsa/nonce.h"
 
@@ -45,5 +46,20 @@ void BM_VerifyRawMessage(benchmark::State& state) {
             eddsa::verify_for_raw_message(pk, message, signature, curve::SIGNING_GENERATOR, params));
 }
 BENCHMARK(BM_VerifyRawMessage)->Unit(benchmark::kMicrosecond);
+
+// Signing with a given nonce, the key, and the signer's own check.
+void BM_SignAndCheck(benchmark::State& state) {
+    const auto& params = lumora::curve::jubjub_params();
+    const Fs sk = Fs::from_u64(0x1234567);
+    const std::vector<std::uint8_t> message(32, 0xab);
+    for (auto _ : state) {
+        const auto sig = lumora::eddsa::sign_raw_message(sk, message, Fs::from_u64(99),
+                                                         lumora::curve::SIGNING_GENERATOR, params);
+        const auto pk = lumora::eddsa::public_key(sk, lumora::curve::SIGNING_GENERATOR, params);
+        benchmark::DoNotOptimize(
+            lumora::eddsa::verify_own_signature(pk, message, sig, lumora::curve::SIGNING_GENERATOR, params));
+    }
+}
+BENCHMARK(BM_SignAndCheck)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

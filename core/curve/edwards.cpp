@@ -15,6 +15,7 @@ template Extended<Fr> mul_ct<JubjubParams>(const Extended<Fr>&, const Fs&, const
 template Extended<Fr> mul_var<JubjubParams>(const Extended<Fr>&, const Repr&, const JubjubParams&);
 template std::pair<Fr, Fr> to_xy_ct<Fr>(const Extended<Fr>&);
 template Extended<Fr> to_affine_ct<Fr>(const Extended<Fr>&);
+template std::pair<Extended<Fr>, Extended<Fr>> to_affine_pair_ct<Fr>(const Extended<Fr>&, const Extended<Fr>&);
 template std::pair<Fr, Fr> to_xy_var<Fr>(const Extended<Fr>&);
 template std::array<std::uint8_t, 32> write_ct<Fr>(const Extended<Fr>&);
 }  // namespace detail

@@ -87,6 +87,8 @@ std::pair<F, F> to_xy_ct(const Extended<F>& p);
 template <class F>
 Extended<F> to_affine_ct(const Extended<F>& p);
 template <class F>
+std::pair<Extended<F>, Extended<F>> to_affine_pair_ct(const Extended<F>& p, const Extended<F>& q);
+template <class F>
 std::pair<F, F> to_xy_var(const Extended<F>& p);
 template <class F>
 std::array<std::uint8_t, 32> write_ct(const Extended<F>& p);
@@ -162,6 +164,11 @@ public:
     // one depends on the point alone, so it may be published where the
     // point is public. to_xy_var of it costs no inversion.
     CurvePoint to_affine() const { return CurvePoint(detail::to_affine_ct(e_)); }
+    // Two points with Z = 1, as to_affine of each, for one inversion.
+    static std::pair<CurvePoint, CurvePoint> to_affine_pair(const CurvePoint& p, const CurvePoint& q) {
+        const auto [a, b] = detail::to_affine_pair_ct(p.e_, q.e_);
+        return {CurvePoint(a), CurvePoint(b)};
+    }
 
     // The packed encoding: the canonical affine y as 32 little-endian bytes,
     // with bit 255 set when the canonical affine x is odd (p < 2^254 leaves

@@ -256,6 +256,16 @@ Extended<F> to_affine_ct(const Extended<F>& p) {
     return {x, y, x * y, F::one()};
 }
 
+// 1/Z1 = Z2/(Z1·Z2) and 1/Z2 = Z1/(Z1·Z2), in constant time; every value
+// along the way may derive from a secret and is wiped.
+template <class F>
+std::pair<Extended<F>, Extended<F>> to_affine_pair_ct(const Extended<F>& p, const Extended<F>& q) {
+    const Secret<F> inv((p.z * q.z).invert_ct().first);
+    const Secret<F> p_zinv(*inv * q.z), q_zinv(*inv * p.z);
+    const F px = p.x * *p_zinv, py = p.y * *p_zinv, qx = q.x * *q_zinv, qy = q.y * *q_zinv;
+    return {{px, py, px * py, F::one()}, {qx, qy, qx * qy, F::one()}};
+}
+
 template <class F>
 std::pair<F, F> to_xy_var(const Extended<F>& p) {
     if (p.z == F::one()) return {p.x, p.y};
@@ -292,9 +302,8 @@ Result<CurvePoint<Curve, Unknown>> read_var(std::span<const std::uint8_t> bytes,
 
     const F y2 = y.value().square();
     const F numerator = y2 - F::one();
-    const auto denominator_inv = (params.edwards_d() * y2 + F::one()).inverse_var();
-    if (!denominator_inv) return Error{"not on curve", {}};
-    auto x = field::sqrt_var(numerator * *denominator_inv);
+    // Either root of the pair will do: the sign bit picks one below.
+    auto x = field::sqrt_ratio_var(numerator, params.edwards_d() * y2 + F::one());
     if (!x) return Error{"not on curve", {}};
     if (((x->into_repr()[0] & 1) != 0) != sign) *x = -*x;  // zero stays zero
     return CurvePoint<Curve, Unknown>(detail::Extended<F>{*x, y.value(), *x * y.value(), F::one()});

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <utility>
 
 #include "curve/alt_jubjub.h"
 #include "curve/edwards.h"
@@ -48,6 +49,15 @@ PrimeOrderPoint public_key(const Fs& sk, std::size_t generator_index, const AltJ
 OwnSignature sign_raw_message(const Fs& sk, std::span<const std::uint8_t> message, const Fs& r,
                            std::size_t generator_index, const AltJubjubBn256& params);
 
+// public_key and sign_raw_message in one: the key and R are made affine
+// with a single inversion.
+struct KeyAndSignature {
+    PrimeOrderPoint pk;
+    OwnSignature signature;
+};
+KeyAndSignature sign_raw_message_with_key(const Fs& sk, std::span<const std::uint8_t> message, const Fs& r,
+                                          std::size_t generator_index, const AltJubjubBn256& params);
+
 // Whether `signature` signs `message` (zero-padded, or cut to its first 32
 // bytes) under pk. False, never a failure, for any defect: pk or R outside
 // the prime-order subgroup, or s·G ≠ R + c·pk.
@@ -59,5 +69,11 @@ bool verify_for_raw_message(const UnknownPoint& pk, std::span<const std::uint8_t
 // cannot fail and are skipped.
 bool verify_own_signature(const PrimeOrderPoint& pk, std::span<const std::uint8_t> message,
                           const OwnSignature& signature, std::size_t generator_index, const AltJubjubBn256& params);
+
+// (a·P, b·P) for public integers a and b (any below 2^256), in variable
+// time, with one chain of doublings of P shared by both: verification's order
+// check l·pk and its c·pk.
+std::pair<UnknownPoint, UnknownPoint> two_multiples_var(const UnknownPoint& p, const field::Repr& a,
+                                                        const field::Repr& b, const AltJubjubBn256& params);
 
 }  // namespace lumora::eddsa

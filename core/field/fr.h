@@ -28,7 +28,13 @@ using Fr = Element<FrParams>;
 
 // Compiled once, in field.cpp.
 extern template Legendre legendre_var<FrParams>(const Fr& a);
-extern template std::optional<Fr> sqrt_var<FrParams>(const Fr& a);
+// Fr's roots take the 2^28 part (r − 1 = 2^28·t) from window tables built at
+// compile time, not bit by bit: sqrt_var gives the same root as the generic
+// loop; sqrt_ratio_var(u, v) a root of u/v without an inversion.
+template <>
+std::optional<Fr> sqrt_var<FrParams>(const Fr& a);
+template <>
+std::optional<Fr> sqrt_ratio_var<FrParams>(const Fr& u, const Fr& v);
 
 // Decimal digits only, no sign, no leading zero (except "0" itself); any
 // length, reduced mod r. None for anything else.

@@ -141,11 +141,12 @@ inline u64 add_carry(u64 a, u64 b, u64& carry) {
     carry = carry_out;
     return s;
 }
+// The borrow comes from the top bits (borrow in is 0 or 1): with the overflow
+// builtins, GCC made a branch on the borrow wherever it knew a limb of a,
+// as in a negation 0 − x inlined into its caller.
 inline u64 sub_borrow(u64 a, u64 b, u64& borrow) {
-    u64 d;
-    u64 borrow_out = __builtin_sub_overflow(a, b, &d);
-    borrow_out += __builtin_sub_overflow(d, borrow, &d);
-    borrow = borrow_out;
+    const u64 d = a - b - borrow;
+    borrow = ((~a & b) | (~(a ^ b) & d)) >> 63;
     return d;
 }
 inline Limbs add4(const Limbs& a, const Limbs& b, bool& carry) {

@@ -77,4 +77,13 @@ std::optional<Element<P>> sqrt_var(const Element<P>& a) {
     return x;
 }
 
+// A root of u/v: one of the two, not necessarily the one sqrt_var(u/v)
+// returns. None when v is zero or u/v is a non-residue; zero when u is zero.
+template <class P>
+std::optional<Element<P>> sqrt_ratio_var(const Element<P>& u, const Element<P>& v) {
+    const auto v_inv = v.inverse_var();
+    if (!v_inv) return std::nullopt;
+    return sqrt_var(u * *v_inv);
+}
+
 }  // namespace lumora::field

@@ -56,8 +56,7 @@ Result<JubjubSignature> sign_document(Result<Record> record, Hash hash, std::str
 TxSignature sign_msg_with_key_x(const Fs& sk, std::span<const std::uint8_t> message, Fr& pk_x) {
     const auto& set = params();
     const Secret<Fs> r(eddsa::deterministic_seed(sk, message));
-    const eddsa::OwnSignature signature = eddsa::sign_raw_message(sk, message, *r, curve::SIGNING_GENERATOR, set);
-    const auto pk = eddsa::public_key(sk, curve::SIGNING_GENERATOR, set);
+    const auto [pk, signature] = eddsa::sign_raw_message_with_key(sk, message, *r, curve::SIGNING_GENERATOR, set);
     if (!eddsa::verify_own_signature(pk, message, signature, curve::SIGNING_GENERATOR, set))
         abort_with("assertion `left == right` failed\n  left: false\n right: true");
     const auto [x, y] = pk.to_xy_var();  // public, and affine already

@@ -15,6 +15,7 @@ namespace {
 
 using curve::SIGNING_GENERATOR;
 using field::Fr;
+using field::Repr;
 using Message = std::vector<std::uint8_t>;
 
 using lumora::testing::rng;
@@ -140,6 +141,49 @@ TEST(EdDSA, VerificationAgreesWithPlainChecks) {
     // Only the untouched signatures (T_pk = T_R = 0, both R forms) pass.
     EXPECT_EQ(accepted, 3 * 2);
     EXPECT_EQ(cases, 3 * 8 * 8 * 2);
+}
+
+// Both multiples of the shared chain against the point's own variable-time
+// multiplication: random integers of every length, the subgroup order, the
+// top of the 256-bit range, and points with a small-order component.
+TEST(EdDSA, TwoMultiplesAgreeWithSingleMultiplications) {
+    const Repr l = field::fs_char();
+    const Repr all_ones = {~0ULL, ~0ULL, ~0ULL, ~0ULL};
+    std::vector<Repr> scalars = {Repr{}, Repr{1, 0, 0, 0}, Repr{7, 0, 0, 0}, Repr{9, 0, 0, 0}, l, all_ones,
+                                 Repr{0, 0, 0, 1ULL << 63}, Repr{0x0f0f0f0f0f0f0f0f, 0, 0, 0x8000000000000000}};
+    for (int i = 0; i < 12; ++i) {
+        Repr r = {rng()(), rng()(), rng()(), rng()()};
+        for (int j = i % 4 + 1; j < 4; ++j) r[j] = 0;  // shorter integers end the chain earlier
+        scalars.push_back(r);
+    }
+    const auto torsion = small_order_points();
+    for (std::size_t i = 0; i < scalars.size(); ++i) {
+        const UnknownPoint p = UnknownPoint(public_key(random_scalar(), SIGNING_GENERATOR, params()))
+                                   .add(torsion[i % torsion.size()], params());
+        for (std::size_t j = 0; j < scalars.size(); j += 3) {
+            const auto [a_p, b_p] = two_multiples_var(p, scalars[i], scalars[j], params());
+            EXPECT_EQ(a_p, p.mul_var(scalars[i], params())) << i << " " << j;
+            EXPECT_EQ(b_p, p.mul_var(scalars[j], params())) << i << " " << j;
+        }
+    }
+}
+
+// Key and signature made together (one shared inversion) are those made
+// apart, affine coordinates included, for random keys, key zero and nonces.
+TEST(EdDSA, KeyAndSignatureTogetherMatchApart) {
+    for (int i = 0; i < 12; ++i) {
+        const Fs sk = i == 0 ? Fs::zero() : random_scalar();
+        const Fs r = i == 1 ? Fs::one() : random_scalar();
+        const Message m = random_message(static_cast<std::size_t>(i) * 3 % 33);
+        const KeyAndSignature both = sign_raw_message_with_key(sk, m, r, SIGNING_GENERATOR, params());
+        const PrimeOrderPoint pk = public_key(sk, SIGNING_GENERATOR, params());
+        const OwnSignature sig = sign_raw_message(sk, m, r, SIGNING_GENERATOR, params());
+        EXPECT_EQ(both.pk.to_xy_var(), pk.to_xy_var());
+        EXPECT_EQ(both.signature.r.to_xy_var(), sig.r.to_xy_var());
+        EXPECT_EQ(both.pk.z(), Fr::one());
+        EXPECT_EQ(both.signature.r.z(), Fr::one());
+        EXPECT_EQ(both.signature.s, sig.s);
+    }
 }
 
 TEST(EdDSA, MessageLengthsAndReduction) {
