@@ -194,6 +194,39 @@ inline __attribute__((always_inline)) Limbs sub_portable(const Limbs& a, const L
     return add4(d, {p[0] & mask, p[1] & mask, p[2] & mask, p[3] & mask}, carry);
 }
 
+// The three-word accumulator of product scanning (c2:c1:c0) with the steps
+// the multiplication and the squaring share.
+template <class P>
+struct ProductScan {
+    u64 c0 = 0, c1 = 0, c2 = 0;
+
+    __attribute__((always_inline)) void add(u64 x, u64 y) { mul_acc_portable(c0, c1, c2, x, y); }
+    // x·y added twice: the cross products of a squaring, multiplied once.
+    __attribute__((always_inline)) void add_twice(u64 x, u64 y) {
+        const u128 product = static_cast<u128>(x) * y;
+        u128 c = (static_cast<u128>(c1) << 64) | c0;
+        c2 += __builtin_add_overflow(c, product, &c);
+        c2 += __builtin_add_overflow(c, product, &c);
+        c0 = static_cast<u64>(c);
+        c1 = static_cast<u64>(c >> 64);
+    }
+    // The low word moves out and the accumulator shifts down one word.
+    __attribute__((always_inline)) u64 shift() {
+        const u64 low = c0;
+        c0 = c1;
+        c1 = c2;
+        c2 = 0;
+        return low;
+    }
+    // m = c0·(−p⁻¹) makes c0 + m·p0 vanish mod 2^64; the column moves out.
+    __attribute__((always_inline)) u64 reduce() {
+        const u64 m = c0 * P::INV;
+        add(m, P::MODULUS[0]);
+        shift();
+        return m;
+    }
+};
+
 // Product scanning with the reduction interleaved (as in redc_sum below):
 // column by column, the limb products a[i]·b[j] and the reduction products
 // m[i]·p[j] land in one three-word accumulator, and each of the first four
@@ -203,23 +236,10 @@ inline __attribute__((always_inline)) Limbs sub_portable(const Limbs& a, const L
 template <class P>
 inline __attribute__((always_inline)) Limbs mont_mul_portable(const Limbs& a, const Limbs& b) {
     constexpr const Limbs& p = P::MODULUS;
-    u64 c0 = 0, c1 = 0, c2 = 0;
-    const auto acc = [&](u64 x, u64 y) { mul_acc_portable(c0, c1, c2, x, y); };
-    // The low word moves out and the accumulator shifts down one word.
-    const auto shift = [&] {
-        const u64 low = c0;
-        c0 = c1;
-        c1 = c2;
-        c2 = 0;
-        return low;
-    };
-    // m = c0·(−p⁻¹) makes c0 + m·p0 vanish mod 2^64.
-    const auto reduce = [&] {
-        const u64 m = c0 * P::INV;
-        acc(m, p[0]);
-        shift();
-        return m;
-    };
+    ProductScan<P> s;
+    const auto acc = [&](u64 x, u64 y) { s.add(x, y); };
+    const auto shift = [&] { return s.shift(); };
+    const auto reduce = [&] { return s.reduce(); };
     acc(a[0], b[0]);
     const u64 m0 = reduce();
     acc(a[0], b[1]), acc(a[1], b[0]), acc(m0, p[1]);
@@ -234,7 +254,7 @@ inline __attribute__((always_inline)) Limbs mont_mul_portable(const Limbs& a, co
     const u64 r1 = shift();
     acc(a[3], b[3]), acc(m3, p[3]);
     const u64 r2 = shift();
-    return reduce_once_ct({r0, r1, r2, c0}, 0, p);  // c1 is zero: the value is below 2p < 2^256
+    return reduce_once_ct({r0, r1, r2, s.c0}, 0, p);  // c1 is zero: the value is below 2p < 2^256
 }
 
 // a·a·2^-256 mod p for a below p: the schedule of mont_mul_portable with
@@ -243,29 +263,11 @@ inline __attribute__((always_inline)) Limbs mont_mul_portable(const Limbs& a, co
 template <class P>
 inline __attribute__((always_inline)) Limbs mont_sqr_portable(const Limbs& a) {
     constexpr const Limbs& p = P::MODULUS;
-    u64 c0 = 0, c1 = 0, c2 = 0;
-    const auto acc = [&](u64 x, u64 y) { mul_acc_portable(c0, c1, c2, x, y); };
-    const auto acc_twice = [&](u64 x, u64 y) {
-        const u128 product = static_cast<u128>(x) * y;
-        u128 c = (static_cast<u128>(c1) << 64) | c0;
-        c2 += __builtin_add_overflow(c, product, &c);
-        c2 += __builtin_add_overflow(c, product, &c);
-        c0 = static_cast<u64>(c);
-        c1 = static_cast<u64>(c >> 64);
-    };
-    const auto shift = [&] {
-        const u64 low = c0;
-        c0 = c1;
-        c1 = c2;
-        c2 = 0;
-        return low;
-    };
-    const auto reduce = [&] {
-        const u64 m = c0 * P::INV;
-        acc(m, p[0]);
-        shift();
-        return m;
-    };
+    ProductScan<P> s;
+    const auto acc = [&](u64 x, u64 y) { s.add(x, y); };
+    const auto acc_twice = [&](u64 x, u64 y) { s.add_twice(x, y); };
+    const auto shift = [&] { return s.shift(); };
+    const auto reduce = [&] { return s.reduce(); };
     acc(a[0], a[0]);
     const u64 m0 = reduce();
     acc_twice(a[0], a[1]), acc(m0, p[1]);
@@ -280,7 +282,7 @@ inline __attribute__((always_inline)) Limbs mont_sqr_portable(const Limbs& a) {
     const u64 r1 = shift();
     acc(a[3], a[3]), acc(m3, p[3]);
     const u64 r2 = shift();
-    return reduce_once_ct({r0, r1, r2, c0}, 0, p);  // as in mont_mul_portable, with b = a
+    return reduce_once_ct({r0, r1, r2, s.c0}, 0, p);  // as in mont_mul_portable, with b = a
 }
 
 // The kernels Element uses: x86-64 assembly where the target has it, the
