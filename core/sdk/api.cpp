@@ -60,42 +60,9 @@ const OperationTable& dispatched_operation_table() {
 
 namespace lumora::sdk::api {
 
-Result<bool> verify_signature(Text sig_r, Text sig_s, Text pub_key_x, Text pub_key_y, Text msg) {
-    return dispatched_operation_table().verify_signature(sig_r, sig_s, pub_key_x, pub_key_y, msg);
-}
-Result<std::string> sign_withdraw(Text json, Text pri_key) {
-    return dispatched_operation_table().sign_withdraw(json, pri_key);
-}
-Result<std::string> sign_transfer(Text json, Text pri_key) {
-    return dispatched_operation_table().sign_transfer(json, pri_key);
-}
-Result<std::string> sign_limit_order(Text json, Text pri_key) {
-    return dispatched_operation_table().sign_limit_order(json, pri_key);
-}
-Result<std::string> sign_liquidate(Text json, Text pri_key) {
-    return dispatched_operation_table().sign_liquidate(json, pri_key);
-}
-Result<std::string> sign_signed_oracle_price(Text json, Text pri_key) {
-    return dispatched_operation_table().sign_signed_oracle_price(json, pri_key);
-}
-Result<std::string> hash_withdraw(Text json) { return dispatched_operation_table().hash_withdraw(json); }
-Result<std::string> hash_transfer(Text json) { return dispatched_operation_table().hash_transfer(json); }
-Result<std::string> hash_limit_order(Text json) { return dispatched_operation_table().hash_limit_order(json); }
-Result<std::string> hash_liquidate(Text json) { return dispatched_operation_table().hash_liquidate(json); }
-Result<std::string> hash_signed_oracle_price(Text json) {
-    return dispatched_operation_table().hash_signed_oracle_price(json);
-}
-Result<std::string> sign(Text private_key, Text msg) { return dispatched_operation_table().sign(private_key, msg); }
-Result<std::string> eth_sign(Text private_key, Text msg) {
-    return dispatched_operation_table().eth_sign(private_key, msg);
-}
-Result<std::string> private_key_from_seed(Text seed) { return dispatched_operation_table().private_key_from_seed(seed); }
-Result<bool> is_on_curve(Text x, Text y) { return dispatched_operation_table().is_on_curve(x, y); }
-Result<std::string> public_key_to_xy(Text public_key) {
-    return dispatched_operation_table().public_key_to_xy(public_key);
-}
-Result<std::string> private_key_to_public_key_xy(Text private_key) {
-    return dispatched_operation_table().private_key_to_public_key_xy(private_key);
-}
+#define LUMORA_SDK_FORWARD_OPERATION(result, name, params, args) \
+    result name params { return dispatched_operation_table().name args; }
+LUMORA_SDK_OPERATIONS(LUMORA_SDK_FORWARD_OPERATION)
+#undef LUMORA_SDK_FORWARD_OPERATION
 
 }  // namespace lumora::sdk::api
