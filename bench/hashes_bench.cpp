@@ -85,4 +85,17 @@ void BM_HmacSha256NonceStep(benchmark::State& st) {
 }
 BENCHMARK(BM_HmacSha256NonceStep)->DenseRange(0, 2);
 
+// The same step as one call: the form's fused routine where it has one.
+void BM_HmacSha256RetryStep(benchmark::State& st) {
+    const Sha256Form* f = form(st);
+    if (f == nullptr) return st.SkipWithError("no SHA-256 instructions on this CPU");
+    Sha256Digest k{}, v{}, t{};
+    v.fill(1);
+    for (auto _ : st) hmac_sha256_retry_step(v, k, t, *f);
+    benchmark::DoNotOptimize(t);
+    benchmark::DoNotOptimize(k);
+    st.SetItemsProcessed(st.iterations());
+}
+BENCHMARK(BM_HmacSha256RetryStep)->DenseRange(0, 2);
+
 }  // namespace

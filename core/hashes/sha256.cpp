@@ -152,15 +152,16 @@ void compress_pair_portable(Sha256State& a, const std::uint8_t* block_a, Sha256S
 
 }  // namespace
 
-const Sha256Form SHA256_PORTABLE = {"portable", &compress_portable, &compress_pair_portable};
+const Sha256Form SHA256_PORTABLE = {"portable", &compress_portable, &compress_pair_portable, nullptr};
 
 const Sha256Form* sha256_extension_form() {
 #if defined(__x86_64__)
-    static constexpr Sha256Form SHANI = {"SHA-NI", &detail::sha256_compress_shani, &detail::sha256_compress_pair_shani};
+    static constexpr Sha256Form SHANI = {"SHA-NI", &detail::sha256_compress_shani, &detail::sha256_compress_pair_shani,
+                                         &detail::hmac_sha256_retry_step_shani};
     return &SHANI;
 #elif defined(LUMORA_SHA256_EXTENSION)
     static constexpr Sha256Form ARMV8 = {"Armv8 SHA-256", &detail::sha256_compress_armv8,
-                                         &detail::sha256_compress_pair_armv8};
+                                         &detail::sha256_compress_pair_armv8, nullptr};
     return &ARMV8;
 #else
     return nullptr;
@@ -312,6 +313,15 @@ void HmacSha256::finalize(Sha256Digest& out) {
     inner_.form_->compress(*outer, block->data(), 1);
     store_digest(*outer, out);
     inner_ = Sha256(*inner_.form_, inner_start_, SHA256_BLOCK_BYTES);
+}
+
+void hmac_sha256_retry_step(const Sha256Digest& v, Sha256Digest& k, Sha256Digest& t, const Sha256Form& form) {
+    if (form.retry_step != nullptr) return form.retry_step(v.data(), k.data(), t.data());
+    static constexpr std::uint8_t ZERO[1] = {0x00};
+    // Both MACs under one prepared key, side by side; k is read before the
+    // new one is written.
+    const HmacSha256Key key(k, form);
+    key.mac_pair({v}, t, {v, v, ZERO}, k);
 }
 
 void hmac_sha256(std::span<const std::uint8_t> key, std::span<const std::uint8_t> data, Sha256Digest& out) {

@@ -43,6 +43,10 @@ struct Sha256Form {
     // interleave the two, which costs little more than one: a single
     // compression is bound by the latency of the round instructions.
     void (*compress_pair)(Sha256State& a, const std::uint8_t* block_a, Sha256State& b, const std::uint8_t* block_b);
+    // hmac_sha256_retry_step in one call, every state kept in registers;
+    // null when the form has no such routine (the step is then built from
+    // the calls above).
+    void (*retry_step)(const std::uint8_t* v, std::uint8_t* k, std::uint8_t* t);
 };
 
 // The portable form; it runs on every CPU.
@@ -143,6 +147,12 @@ private:
     Sha256State inner_start_;
     Sha256State outer_;
 };
+
+// One pass of a retry loop under the 32-byte key `k` with a fixed 32-byte
+// `v`: t = HMAC(k, v), then k = HMAC(k, v ‖ v ‖ 0x00). Every intermediate
+// state stays out of memory the caller does not own.
+void hmac_sha256_retry_step(const Sha256Digest& v, Sha256Digest& k, Sha256Digest& t,
+                            const Sha256Form& form = sha256_form());
 
 // HMAC-SHA256 of `data` under `key`, in one call.
 void hmac_sha256(std::span<const std::uint8_t> key, std::span<const std::uint8_t> data, Sha256Digest& out);

@@ -32,20 +32,34 @@ LUMORA_TARGET_SHANI inline void store_state(Sha256State& state, __m128i abef, __
 // One block into each of N independent states, the lanes' instructions
 // interleaved: a single compression waits on the latency of SHA256RNDS2,
 // two side by side use the cycles the first one leaves idle.
-template <int N>
-LUMORA_TARGET_SHANI inline void compress_lanes(__m128i (&abef)[N], __m128i (&cdgh)[N],
-                                               const std::uint8_t* const (&blocks)[N]) {
-    // Byte order within each 32-bit word: the message words are big-endian.
+// Byte order within each 32-bit word: the message words are big-endian.
+LUMORA_TARGET_SHANI inline __m128i load_be_words(const std::uint8_t* p) {
     const __m128i bswap = _mm_set_epi64x(0x0c0d0e0f08090a0bULL, 0x0405060700010203ULL);
+    return _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), bswap);
+}
+
+LUMORA_TARGET_SHANI inline void store_be_words(std::uint8_t* p, __m128i words) {
+    const __m128i bswap = _mm_set_epi64x(0x0c0d0e0f08090a0bULL, 0x0405060700010203ULL);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_shuffle_epi8(words, bswap));
+}
+
+// The chaining value as words H0..H3 and H4..H7, lane i holding the i-th.
+LUMORA_TARGET_SHANI inline void state_words(__m128i abef, __m128i cdgh, __m128i& lo, __m128i& hi) {
+    const __m128i feba = _mm_shuffle_epi32(abef, 0x1b);
+    const __m128i dchg = _mm_shuffle_epi32(cdgh, 0xb1);
+    lo = _mm_blend_epi16(feba, dchg, 0xf0);
+    hi = _mm_alignr_epi8(dchg, feba, 8);
+}
+
+// One block into each of N independent states, given as message words:
+// w[lane][g] holds words 4g..4g+3 (lane i the word 4g+i). The lanes'
+// instructions are interleaved.
+template <int N>
+LUMORA_TARGET_SHANI inline void compress_words(__m128i (&abef)[N], __m128i (&cdgh)[N], __m128i (&w)[N][4]) {
     __m128i abef_in[N], cdgh_in[N];
-    // w[lane][g] holds message words 4g..4g+3, modulo the last four groups.
-    __m128i w[N][4];
     for (int lane = 0; lane < N; ++lane) {
         abef_in[lane] = abef[lane];
         cdgh_in[lane] = cdgh[lane];
-        for (int g = 0; g < 4; ++g)
-            w[lane][g] =
-                _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(blocks[lane] + 16 * g)), bswap);
     }
     for (int g = 0; g < 16; ++g) {
         const __m128i k = _mm_load_si128(reinterpret_cast<const __m128i*>(&SHA256_K[4 * g]));
@@ -72,6 +86,16 @@ LUMORA_TARGET_SHANI inline void compress_lanes(__m128i (&abef)[N], __m128i (&cdg
     }
 }
 
+template <int N>
+LUMORA_TARGET_SHANI inline void compress_lanes(__m128i (&abef)[N], __m128i (&cdgh)[N],
+                                               const std::uint8_t* const (&blocks)[N]) {
+    // w[lane][g] holds message words 4g..4g+3, modulo the last four groups.
+    __m128i w[N][4];
+    for (int lane = 0; lane < N; ++lane)
+        for (int g = 0; g < 4; ++g) w[lane][g] = load_be_words(blocks[lane] + 16 * g);
+    compress_words<N>(abef, cdgh, w);
+}
+
 }  // namespace
 
 LUMORA_TARGET_SHANI void sha256_compress_shani(Sha256State& state, const std::uint8_t* blocks, std::size_t count) {
@@ -93,6 +117,71 @@ LUMORA_TARGET_SHANI void sha256_compress_pair_shani(Sha256State& a, const std::u
     compress_lanes<2>(abef, cdgh, blocks);
     store_state(a, abef[0], cdgh[0]);
     store_state(b, abef[1], cdgh[1]);
+}
+
+// t = HMAC(k, v) and k = HMAC(k, v ‖ v ‖ 0x00), both 32-byte messages' blocks
+// built in registers. The key's pad states, the second block of the longer
+// MAC and the outer hashes form a chain of four compressions; T's two ride
+// beside it.
+LUMORA_TARGET_SHANI void hmac_sha256_retry_step_shani(const std::uint8_t* v, std::uint8_t* k, std::uint8_t* t) {
+    const __m128i v0 = load_be_words(v), v1 = load_be_words(v + 16);
+    const __m128i k0 = load_be_words(k), k1 = load_be_words(k + 16);
+    const __m128i ipad = _mm_set1_epi32(0x36363636), opad = _mm_set1_epi32(0x5c5c5c5c);
+    // Words 8..15 of a block that ends a 96-byte message after 32 bytes of it:
+    // the 0x80 marker and the length in bits.
+    const __m128i end_96_lo = _mm_set_epi32(0, 0, 0, static_cast<int>(0x80000000u));
+    const __m128i end_96_hi = _mm_set_epi32(64 * 8 + 32 * 8, 0, 0, 0);
+    __m128i iv_abef, iv_cdgh;
+    load_state(SHA256_IV, iv_abef, iv_cdgh);
+
+    // The pad states of k; a 32-byte key is zero-extended to the block.
+    __m128i abef[2] = {iv_abef, iv_abef}, cdgh[2] = {iv_cdgh, iv_cdgh};
+    {
+        __m128i w[2][4] = {{_mm_xor_si128(k0, ipad), _mm_xor_si128(k1, ipad), ipad, ipad},
+                           {_mm_xor_si128(k0, opad), _mm_xor_si128(k1, opad), opad, opad}};
+        compress_words<2>(abef, cdgh, w);
+    }
+    const __m128i outer_abef = abef[1], outer_cdgh = cdgh[1];
+
+    // The inner hash of t (v and its padding) beside the first block of the
+    // new k's (v ‖ v), both from the inner pad state.
+    abef[1] = abef[0];
+    cdgh[1] = cdgh[0];
+    {
+        __m128i w[2][4] = {{v0, v1, end_96_lo, end_96_hi}, {v0, v1, v0, v1}};
+        compress_words<2>(abef, cdgh, w);
+    }
+
+    // The outer hash of t beside the new k's last inner block: 0x00, the
+    // marker, and the length of pad block, v ‖ v and the zero byte.
+    {
+        __m128i d0, d1;
+        state_words(abef[0], cdgh[0], d0, d1);
+        const __m128i zero = _mm_setzero_si128();
+        __m128i w[2][4] = {{d0, d1, end_96_lo, end_96_hi},
+                           {_mm_set_epi32(0, 0, 0, 0x00800000), zero, zero, _mm_set_epi32((64 + 65) * 8, 0, 0, 0)}};
+        abef[0] = outer_abef;
+        cdgh[0] = outer_cdgh;
+        compress_words<2>(abef, cdgh, w);
+    }
+    __m128i t0, t1;
+    state_words(abef[0], cdgh[0], t0, t1);
+    store_be_words(t, t0);
+    store_be_words(t + 16, t1);
+
+    // The outer hash of the new k.
+    {
+        __m128i o_abef[1] = {outer_abef}, o_cdgh[1] = {outer_cdgh};
+        __m128i w[1][4];
+        state_words(abef[1], cdgh[1], w[0][0], w[0][1]);
+        w[0][2] = end_96_lo;
+        w[0][3] = end_96_hi;
+        compress_words<1>(o_abef, o_cdgh, w);
+        __m128i n0, n1;
+        state_words(o_abef[0], o_cdgh[0], n0, n1);
+        store_be_words(k, n0);
+        store_be_words(k + 16, n1);
+    }
 }
 
 }  // namespace lumora::hashes::detail

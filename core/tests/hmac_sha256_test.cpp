@@ -139,6 +139,36 @@ TEST(HmacSha256, PairEqualsTwoMacs) {
     }
 }
 
+// The retry step of every form equals the two MACs it stands for, computed
+// one by one, over a chain of steps where each step's K is the previous
+// step's output; and one step pinned to a value computed independently.
+TEST(HmacSha256, RetryStepEqualsItsTwoMacs) {
+    static constexpr std::uint8_t ZERO[1] = {0};
+    for (const Sha256Form* form : runnable_forms()) {
+        for (int trial = 0; trial < 20; ++trial) {
+            Sha256Digest v, k, t;
+            std::copy_n(random_bytes(32).begin(), 32, v.begin());
+            std::copy_n(random_bytes(32).begin(), 32, k.begin());
+            for (int step = 0; step < 8; ++step) {
+                Sha256Digest expected_t, expected_k;
+                HmacSha256Key(k, SHA256_PORTABLE).mac(v, expected_t);
+                HmacSha256Key(k, SHA256_PORTABLE).mac({v, v, ZERO}, expected_k);
+                const Sha256Digest v_before = v;
+                hmac_sha256_retry_step(v, k, t, *form);
+                EXPECT_EQ(t, expected_t) << form->name << ", trial " << trial << ", step " << step;
+                EXPECT_EQ(k, expected_k) << form->name << ", trial " << trial << ", step " << step;
+                EXPECT_EQ(v, v_before) << form->name;
+            }
+        }
+        // K = 32 zero bytes, V = 32 bytes 0x01.
+        Sha256Digest v, k{}, t;
+        v.fill(0x01);
+        hmac_sha256_retry_step(v, k, t, *form);
+        EXPECT_EQ(to_hex(t), "80a09de3bfe30da90116e588ade2f812d49b55625be8b4abbff775fa5a5a74e9") << form->name;
+        EXPECT_EQ(to_hex(k), "551992aeecf649f5a4f140688b0551127357ad7477ca6e814f6957a2475fe4a0") << form->name;
+    }
+}
+
 // Keys of up to a block are zero-padded, longer ones hashed: a key and the
 // same key with zero bytes appended (up to the block) give the same MAC, a
 // long key and its SHA-256 too.
