@@ -53,9 +53,11 @@ LUMORA_TARGET_SHANI inline void state_words(__m128i abef, __m128i cdgh, __m128i&
 
 // One block into each of N independent states, given as message words:
 // w[lane][g] holds words 4g..4g+3 (lane i the word 4g+i). The lanes'
-// instructions are interleaved.
-template <int N>
-LUMORA_TARGET_SHANI inline void compress_words(__m128i (&abef)[N], __m128i (&cdgh)[N], __m128i (&w)[N][4]) {
+// instructions are interleaved. The lane `Scheduled`, if any, takes its
+// message schedule with the constants already added from `wk` (64 words).
+template <int N, int Scheduled = -1>
+LUMORA_TARGET_SHANI inline void compress_words(__m128i (&abef)[N], __m128i (&cdgh)[N], __m128i (&w)[N][4],
+                                               const std::uint32_t* wk_table = nullptr) {
     __m128i abef_in[N], cdgh_in[N];
     for (int lane = 0; lane < N; ++lane) {
         abef_in[lane] = abef[lane];
@@ -65,6 +67,13 @@ LUMORA_TARGET_SHANI inline void compress_words(__m128i (&abef)[N], __m128i (&cdg
         const __m128i k = _mm_load_si128(reinterpret_cast<const __m128i*>(&SHA256_K[4 * g]));
         for (int lane = 0; lane < N; ++lane) {
             __m128i* x = w[lane];
+            if (lane == Scheduled) {
+                __m128i wk = _mm_load_si128(reinterpret_cast<const __m128i*>(wk_table + 4 * g));
+                cdgh[lane] = _mm_sha256rnds2_epu32(cdgh[lane], abef[lane], wk);
+                wk = _mm_shuffle_epi32(wk, 0x0e);
+                abef[lane] = _mm_sha256rnds2_epu32(abef[lane], cdgh[lane], wk);
+                continue;
+            }
             if (g >= 4) {
                 // W[t] = σ1(W[t−2]) + W[t−7] + σ0(W[t−15]) + W[t−16], four at a time.
                 __m128i next = _mm_sha256msg1_epu32(x[g & 3], x[(g + 1) & 3]);
@@ -119,6 +128,25 @@ LUMORA_TARGET_SHANI void sha256_compress_pair_shani(Sha256State& a, const std::u
     store_state(b, abef[1], cdgh[1]);
 }
 
+constexpr std::uint32_t rotr(std::uint32_t x, unsigned n) { return (x >> n) | (x << (32 - n)); }
+
+// W[t] + K[t] of the last inner block of HMAC(k, 64 bytes ‖ 0x00): the
+// byte, the marker and the length (pad block and 65 bytes) are all constant.
+constexpr std::array<std::uint32_t, 64> zero_byte_schedule() {
+    std::array<std::uint32_t, 64> w{};
+    w[0] = 0x00800000;
+    w[15] = (64 + 65) * 8;
+    for (int t = 16; t < 64; ++t) {
+        const std::uint32_t s0 = rotr(w[t - 15], 7) ^ rotr(w[t - 15], 18) ^ (w[t - 15] >> 3);
+        const std::uint32_t s1 = rotr(w[t - 2], 17) ^ rotr(w[t - 2], 19) ^ (w[t - 2] >> 10);
+        w[t] = w[t - 16] + s0 + w[t - 7] + s1;
+    }
+    for (int t = 0; t < 64; ++t) w[t] += SHA256_K[t];
+    return w;
+}
+
+alignas(16) constexpr std::array<std::uint32_t, 64> ZERO_BYTE_SCHEDULE = zero_byte_schedule();
+
 // t = HMAC(k, v) and k = HMAC(k, v ‖ v ‖ 0x00), both 32-byte messages' blocks
 // built in registers. The key's pad states, the second block of the longer
 // MAC and the outer hashes form a chain of four compressions; T's two ride
@@ -158,11 +186,10 @@ LUMORA_TARGET_SHANI void hmac_sha256_retry_step_shani(const std::uint8_t* v, std
         __m128i d0, d1;
         state_words(abef[0], cdgh[0], d0, d1);
         const __m128i zero = _mm_setzero_si128();
-        __m128i w[2][4] = {{d0, d1, end_96_lo, end_96_hi},
-                           {_mm_set_epi32(0, 0, 0, 0x00800000), zero, zero, _mm_set_epi32((64 + 65) * 8, 0, 0, 0)}};
+        __m128i w[2][4] = {{d0, d1, end_96_lo, end_96_hi}, {zero, zero, zero, zero}};
         abef[0] = outer_abef;
         cdgh[0] = outer_cdgh;
-        compress_words<2>(abef, cdgh, w);
+        compress_words<2, 1>(abef, cdgh, w, ZERO_BYTE_SCHEDULE.data());
     }
     __m128i t0, t1;
     state_words(abef[0], cdgh[0], t0, t1);
