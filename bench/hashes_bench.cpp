@@ -91,7 +91,8 @@ void BM_HmacSha256RetryStep(benchmark::State& st) {
     if (f == nullptr) return st.SkipWithError("no SHA-256 instructions on this CPU");
     Sha256Digest k{}, v{}, t{};
     v.fill(1);
-    for (auto _ : st) hmac_sha256_retry_step(v, k, t, *f);
+    const HmacSha256Retry retry(v, *f);
+    for (auto _ : st) retry.step(k, t);
     benchmark::DoNotOptimize(t);
     benchmark::DoNotOptimize(k);
     st.SetItemsProcessed(st.iterations());

@@ -32,11 +32,12 @@ field::Fs deterministic_seed(const field::Fs& sk, std::span<const std::uint8_t> 
 
     Secret<Block> t;
     Secret<field::Repr> candidate;
+    const hashes::HmacSha256Retry retry(*v);
     for (;;) {
         // The candidate T and the K of a retry (V ‖ V ‖ 0x00 under this
         // pass's K; V unchanged) in one step, the retry's K even when T is
         // accepted: it rides beside T at little cost.
-        hashes::hmac_sha256_retry_step(*v, *k, *t);
+        retry.step(*k, *t);
         *candidate = integers::from_bytes_be(*t);
         bool accepted = field::Fs::is_below_modulus(*candidate);  // a full borrow chain
         LUMORA_DECLASSIFY(&accepted, sizeof accepted);  // public: the accept/retry decision

@@ -106,6 +106,18 @@ private:
     bool done_ = false;
 };
 
+// W[t] + K[t] for t = 0..63 of one block.
+void message_schedule(const Block& block, std::uint32_t* wk) {
+    using detail::SHA256_K;
+    for (int t = 0; t < 16; ++t) wk[t] = load_be32(block.data() + 4 * t);
+    for (int t = 16; t < 64; ++t) {
+        const std::uint32_t s0 = rotr(wk[t - 15], 7) ^ rotr(wk[t - 15], 18) ^ (wk[t - 15] >> 3);
+        const std::uint32_t s1 = rotr(wk[t - 2], 17) ^ rotr(wk[t - 2], 19) ^ (wk[t - 2] >> 10);
+        wk[t] = wk[t - 16] + s0 + wk[t - 7] + s1;
+    }
+    for (int t = 0; t < 64; ++t) wk[t] += SHA256_K[t];
+}
+
 void compress_portable(Sha256State& state, const std::uint8_t* blocks, std::size_t count) {
     using detail::SHA256_K;
     std::uint32_t w[64];
@@ -315,13 +327,30 @@ void HmacSha256::finalize(Sha256Digest& out) {
     inner_ = Sha256(*inner_.form_, inner_start_, SHA256_BLOCK_BYTES);
 }
 
-void hmac_sha256_retry_step(const Sha256Digest& v, Sha256Digest& k, Sha256Digest& t, const Sha256Form& form) {
-    if (form.retry_step != nullptr) return form.retry_step(v.data(), k.data(), t.data());
+HmacSha256Retry::HmacSha256Retry(const Sha256Digest& v, const Sha256Form& form)
+    : v_(v), v_schedules_{}, form_(&form) {
+    if (form.retry_step == nullptr) return;
+    Secret<std::array<Block, 2>> blocks;
+    auto& [alone, twice] = *blocks;
+    PaddedBlocks({v}, SHA256_BLOCK_BYTES).next(alone);
+    std::memcpy(twice.data(), v.data(), v.size());
+    std::memcpy(twice.data() + v.size(), v.data(), v.size());
+    message_schedule(alone, v_schedules_.data());
+    message_schedule(twice, v_schedules_.data() + 64);
+}
+
+HmacSha256Retry::~HmacSha256Retry() {
+    wipe(v_);
+    wipe(v_schedules_);
+}
+
+void HmacSha256Retry::step(Sha256Digest& k, Sha256Digest& t) const {
+    if (form_->retry_step != nullptr) return form_->retry_step(v_schedules_.data(), k.data(), t.data());
     static constexpr std::uint8_t ZERO[1] = {0x00};
     // Both MACs under one prepared key, side by side; k is read before the
     // new one is written.
-    const HmacSha256Key key(k, form);
-    key.mac_pair({v}, t, {v, v, ZERO}, k);
+    const HmacSha256Key key(k, *form_);
+    key.mac_pair({v_}, t, {v_, v_, ZERO}, k);
 }
 
 void hmac_sha256(std::span<const std::uint8_t> key, std::span<const std::uint8_t> data, Sha256Digest& out) {

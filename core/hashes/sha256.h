@@ -43,10 +43,11 @@ struct Sha256Form {
     // interleave the two, which costs little more than one: a single
     // compression is bound by the latency of the round instructions.
     void (*compress_pair)(Sha256State& a, const std::uint8_t* block_a, Sha256State& b, const std::uint8_t* block_b);
-    // hmac_sha256_retry_step in one call, every state kept in registers;
-    // null when the form has no such routine (the step is then built from
-    // the calls above).
-    void (*retry_step)(const std::uint8_t* v, std::uint8_t* k, std::uint8_t* t);
+    // HmacSha256Retry::step in one call, every state kept in registers,
+    // given the message schedules (constants added) of the retry's two
+    // blocks that depend on v alone; null when the form has no such routine
+    // (the step is then built from the calls above).
+    void (*retry_step)(const std::uint32_t* v_schedules, std::uint8_t* k, std::uint8_t* t);
 };
 
 // The portable form; it runs on every CPU.
@@ -148,11 +149,25 @@ private:
     Sha256State outer_;
 };
 
-// One pass of a retry loop under the 32-byte key `k` with a fixed 32-byte
-// `v`: t = HMAC(k, v), then k = HMAC(k, v ‖ v ‖ 0x00). Every intermediate
-// state stays out of memory the caller does not own.
-void hmac_sha256_retry_step(const Sha256Digest& v, Sha256Digest& k, Sha256Digest& t,
-                            const Sha256Form& form = sha256_form());
+// A retry loop with a fixed 32-byte `v`: each step under the 32-byte key `k`
+// gives t = HMAC(k, v), then k = HMAC(k, v ‖ v ‖ 0x00). What depends on v
+// alone is prepared once and wiped with the object; intermediate states stay
+// out of memory the caller does not own.
+class HmacSha256Retry {
+public:
+    explicit HmacSha256Retry(const Sha256Digest& v, const Sha256Form& form = sha256_form());
+    HmacSha256Retry(const HmacSha256Retry&) = delete;
+    HmacSha256Retry& operator=(const HmacSha256Retry&) = delete;
+    ~HmacSha256Retry();
+
+    void step(Sha256Digest& k, Sha256Digest& t) const;
+
+private:
+    Sha256Digest v_;
+    // W[t] + K[t] of v with its padding (as HMAC's inner message) and of v ‖ v.
+    alignas(16) std::array<std::uint32_t, 128> v_schedules_;
+    const Sha256Form* form_;
+};
 
 // HMAC-SHA256 of `data` under `key`, in one call.
 void hmac_sha256(std::span<const std::uint8_t> key, std::span<const std::uint8_t> data, Sha256Digest& out);

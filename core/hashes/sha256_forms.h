@@ -29,7 +29,7 @@ alignas(16) inline constexpr std::array<std::uint32_t, 64> SHA256_K = {
 void sha256_compress_shani(Sha256State& state, const std::uint8_t* blocks, std::size_t count);
 void sha256_compress_pair_shani(Sha256State& a, const std::uint8_t* block_a, Sha256State& b,
                                 const std::uint8_t* block_b);
-void hmac_sha256_retry_step_shani(const std::uint8_t* v, std::uint8_t* k, std::uint8_t* t);
+void hmac_sha256_retry_step_shani(const std::uint32_t* v_schedules, std::uint8_t* k, std::uint8_t* t);
 #elif defined(__aarch64__) && (!defined(__clang__) || defined(__ARM_FEATURE_SHA2))
 #define LUMORA_SHA256_EXTENSION 1
 // The Armv8 SHA-256 instructions (sha256_aarch64.cpp). Clang only offers

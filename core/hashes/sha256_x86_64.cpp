@@ -53,11 +53,12 @@ LUMORA_TARGET_SHANI inline void state_words(__m128i abef, __m128i cdgh, __m128i&
 
 // One block into each of N independent states, given as message words:
 // w[lane][g] holds words 4g..4g+3 (lane i the word 4g+i). The lanes'
-// instructions are interleaved. The lane `Scheduled`, if any, takes its
-// message schedule with the constants already added from `wk` (64 words).
-template <int N, int Scheduled = -1>
+// instructions are interleaved. A lane whose bit is set in `Scheduled` takes
+// its message schedule, the constants already added, from wk[lane] (64
+// words) instead.
+template <int N, unsigned Scheduled = 0>
 LUMORA_TARGET_SHANI inline void compress_words(__m128i (&abef)[N], __m128i (&cdgh)[N], __m128i (&w)[N][4],
-                                               const std::uint32_t* wk_table = nullptr) {
+                                               const std::uint32_t* const* wk = nullptr) {
     __m128i abef_in[N], cdgh_in[N];
     for (int lane = 0; lane < N; ++lane) {
         abef_in[lane] = abef[lane];
@@ -67,11 +68,11 @@ LUMORA_TARGET_SHANI inline void compress_words(__m128i (&abef)[N], __m128i (&cdg
         const __m128i k = _mm_load_si128(reinterpret_cast<const __m128i*>(&SHA256_K[4 * g]));
         for (int lane = 0; lane < N; ++lane) {
             __m128i* x = w[lane];
-            if (lane == Scheduled) {
-                __m128i wk = _mm_load_si128(reinterpret_cast<const __m128i*>(wk_table + 4 * g));
-                cdgh[lane] = _mm_sha256rnds2_epu32(cdgh[lane], abef[lane], wk);
-                wk = _mm_shuffle_epi32(wk, 0x0e);
-                abef[lane] = _mm_sha256rnds2_epu32(abef[lane], cdgh[lane], wk);
+            if ((Scheduled >> lane) & 1) {
+                __m128i given = _mm_load_si128(reinterpret_cast<const __m128i*>(wk[lane] + 4 * g));
+                cdgh[lane] = _mm_sha256rnds2_epu32(cdgh[lane], abef[lane], given);
+                given = _mm_shuffle_epi32(given, 0x0e);
+                abef[lane] = _mm_sha256rnds2_epu32(abef[lane], cdgh[lane], given);
                 continue;
             }
             if (g >= 4) {
@@ -151,8 +152,8 @@ alignas(16) constexpr std::array<std::uint32_t, 64> ZERO_BYTE_SCHEDULE = zero_by
 // built in registers. The key's pad states, the second block of the longer
 // MAC and the outer hashes form a chain of four compressions; T's two ride
 // beside it.
-LUMORA_TARGET_SHANI void hmac_sha256_retry_step_shani(const std::uint8_t* v, std::uint8_t* k, std::uint8_t* t) {
-    const __m128i v0 = load_be_words(v), v1 = load_be_words(v + 16);
+LUMORA_TARGET_SHANI void hmac_sha256_retry_step_shani(const std::uint32_t* v_schedules, std::uint8_t* k,
+                                                      std::uint8_t* t) {
     const __m128i k0 = load_be_words(k), k1 = load_be_words(k + 16);
     const __m128i ipad = _mm_set1_epi32(0x36363636), opad = _mm_set1_epi32(0x5c5c5c5c);
     // Words 8..15 of a block that ends a 96-byte message after 32 bytes of it:
@@ -172,12 +173,14 @@ LUMORA_TARGET_SHANI void hmac_sha256_retry_step_shani(const std::uint8_t* v, std
     const __m128i outer_abef = abef[1], outer_cdgh = cdgh[1];
 
     // The inner hash of t (v and its padding) beside the first block of the
-    // new k's (v ‖ v), both from the inner pad state.
+    // new k's (v ‖ v), both from the inner pad state; both schedules given.
     abef[1] = abef[0];
     cdgh[1] = cdgh[0];
     {
-        __m128i w[2][4] = {{v0, v1, end_96_lo, end_96_hi}, {v0, v1, v0, v1}};
-        compress_words<2>(abef, cdgh, w);
+        const __m128i zero = _mm_setzero_si128();
+        __m128i w[2][4] = {{zero, zero, zero, zero}, {zero, zero, zero, zero}};
+        const std::uint32_t* const wk[2] = {v_schedules, v_schedules + 64};
+        compress_words<2, 3>(abef, cdgh, w, wk);
     }
 
     // The outer hash of t beside the new k's last inner block: 0x00, the
@@ -189,7 +192,8 @@ LUMORA_TARGET_SHANI void hmac_sha256_retry_step_shani(const std::uint8_t* v, std
         __m128i w[2][4] = {{d0, d1, end_96_lo, end_96_hi}, {zero, zero, zero, zero}};
         abef[0] = outer_abef;
         cdgh[0] = outer_cdgh;
-        compress_words<2, 1>(abef, cdgh, w, ZERO_BYTE_SCHEDULE.data());
+        const std::uint32_t* const wk[2] = {nullptr, ZERO_BYTE_SCHEDULE.data()};
+        compress_words<2, 2>(abef, cdgh, w, wk);
     }
     __m128i t0, t1;
     state_words(abef[0], cdgh[0], t0, t1);

@@ -139,7 +139,7 @@ TEST(HmacSha256, PairEqualsTwoMacs) {
     }
 }
 
-// The retry step of every form equals the two MACs it stands for, computed
+// The retry steps of every form equal the two MACs it stands for, computed
 // one by one, over a chain of steps where each step's K is the previous
 // step's output; and one step pinned to a value computed independently.
 TEST(HmacSha256, RetryStepEqualsItsTwoMacs) {
@@ -149,12 +149,13 @@ TEST(HmacSha256, RetryStepEqualsItsTwoMacs) {
             Sha256Digest v, k, t;
             std::copy_n(random_bytes(32).begin(), 32, v.begin());
             std::copy_n(random_bytes(32).begin(), 32, k.begin());
+            const HmacSha256Retry retry(v, *form);
             for (int step = 0; step < 8; ++step) {
                 Sha256Digest expected_t, expected_k;
                 HmacSha256Key(k, SHA256_PORTABLE).mac(v, expected_t);
                 HmacSha256Key(k, SHA256_PORTABLE).mac({v, v, ZERO}, expected_k);
                 const Sha256Digest v_before = v;
-                hmac_sha256_retry_step(v, k, t, *form);
+                retry.step(k, t);
                 EXPECT_EQ(t, expected_t) << form->name << ", trial " << trial << ", step " << step;
                 EXPECT_EQ(k, expected_k) << form->name << ", trial " << trial << ", step " << step;
                 EXPECT_EQ(v, v_before) << form->name;
@@ -163,7 +164,7 @@ TEST(HmacSha256, RetryStepEqualsItsTwoMacs) {
         // K = 32 zero bytes, V = 32 bytes 0x01.
         Sha256Digest v, k{}, t;
         v.fill(0x01);
-        hmac_sha256_retry_step(v, k, t, *form);
+        HmacSha256Retry(v, *form).step(k, t);
         EXPECT_EQ(to_hex(t), "80a09de3bfe30da90116e588ade2f812d49b55625be8b4abbff775fa5a5a74e9") << form->name;
         EXPECT_EQ(to_hex(k), "551992aeecf649f5a4f140688b0551127357ad7477ca6e814f6957a2475fe4a0") << form->name;
     }
