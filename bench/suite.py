@@ -78,7 +78,7 @@ CORE_ROWS = [
     ("BLAKE2s, 32 bytes personalised", "BM_Blake2sPersonalised"),
     ("SHA-256 compression (dispatched form)", "BM_Sha256Compress/2"),
     ("SHA-256 of a 32-byte digest", "BM_Sha256ChainedDigest/2"),
-    ("HMAC-SHA256 nonce step (key, candidate, next K)", "BM_HmacSha256NonceStep/2"),
+    ("HMAC-SHA256 nonce step (key, candidate, next K)", "BM_HmacSha256RetryStep/2"),
     ("nonce derivation", "BM_DeterministicSeed"),
     ("Poseidon parameter generation", "BM_ParameterGeneration"),
     ("curve parameter set construction", "BM_BuildParameterSet"),
