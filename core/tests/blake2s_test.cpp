@@ -8,22 +8,12 @@
 
 #include "common/error.h"
 
+#include "hash_test_support.h"
+
 namespace lumora::hashes {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-std::string to_hex(std::span<const std::uint8_t> bytes) {
-    std::string out;
-    char buf[3];
-    for (auto b : bytes) {
-        std::snprintf(buf, sizeof buf, "%02x", b);
-        out += buf;
-    }
-    return out;
-}
-
-Bytes ascii(std::string_view s) { return Bytes(s.begin(), s.end()); }
+using namespace test_support;
 
 std::string hash_hex(std::size_t digest_length, const Bytes& key, const Bytes& salt, const Bytes& persona,
                      const Bytes& data) {

@@ -8,34 +8,12 @@
 #include "hashes/sha256.h"
 #include "seeded_rng.h"
 
+#include "hash_test_support.h"
+
 namespace lumora::hashes {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-std::string to_hex(std::span<const std::uint8_t> bytes) {
-    std::string out;
-    char buf[3];
-    for (auto b : bytes) {
-        std::snprintf(buf, sizeof buf, "%02x", b);
-        out += buf;
-    }
-    return out;
-}
-
-Bytes ascii(std::string_view s) { return Bytes(s.begin(), s.end()); }
-
-Bytes random_bytes(std::size_t n) {
-    Bytes out(n);
-    for (auto& b : out) b = static_cast<std::uint8_t>(testing::rng()());
-    return out;
-}
-
-std::vector<const Sha256Form*> runnable_forms() {
-    std::vector<const Sha256Form*> forms = {&SHA256_PORTABLE};
-    if (sha256_extension_form() != nullptr && cpu::features().sha) forms.push_back(sha256_extension_form());
-    return forms;
-}
+using namespace test_support;
 
 // RFC 4231 §4.2–4.8. Case 5 is published truncated to 128 bits.
 TEST(HmacSha256, Rfc4231TestCases) {
