@@ -23,6 +23,32 @@ alignas(16) inline constexpr std::array<std::uint32_t, 64> SHA256_K = {
     0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2,
 };
 
+constexpr std::uint32_t rotr(std::uint32_t x, unsigned n) { return (x >> n) | (x << (32 - n)); }
+
+// σ0 and σ1 of the message schedule (FIPS 180-4 §4.1.2).
+constexpr std::uint32_t small_sigma0(std::uint32_t x) { return rotr(x, 7) ^ rotr(x, 18) ^ (x >> 3); }
+constexpr std::uint32_t small_sigma1(std::uint32_t x) { return rotr(x, 17) ^ rotr(x, 19) ^ (x >> 10); }
+
+// Word t ≥ 16 of a message schedule from the sixteen before it (§6.2.2
+// step 1); `w` holds the words without the constants added.
+constexpr std::uint32_t sha256_next_word(const std::uint32_t* w, int t) {
+    return w[t - 16] + small_sigma0(w[t - 15]) + w[t - 7] + small_sigma1(w[t - 2]);
+}
+
+// W[t] + K[t] of the last inner block of HMAC(k, 64 bytes ‖ 0x00), the
+// nonce's retry: the byte, the marker and the length (pad block and 65
+// bytes) are all constant.
+constexpr std::array<std::uint32_t, 64> zero_byte_schedule() {
+    std::array<std::uint32_t, 64> w{};
+    w[0] = 0x00800000;
+    w[15] = (64 + 65) * 8;
+    for (int t = 16; t < 64; ++t) w[t] = sha256_next_word(w.data(), t);
+    for (int t = 0; t < 64; ++t) w[t] += SHA256_K[t];
+    return w;
+}
+
+alignas(16) inline constexpr std::array<std::uint32_t, 64> SHA256_ZERO_BYTE_SCHEDULE = zero_byte_schedule();
+
 #if defined(__x86_64__)
 #define LUMORA_SHA256_EXTENSION 1
 // SHA-NI with SSSE3 and SSE4.1 (sha256_x86_64.cpp).

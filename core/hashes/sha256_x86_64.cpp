@@ -129,25 +129,6 @@ LUMORA_TARGET_SHANI void sha256_compress_pair_shani(Sha256State& a, const std::u
     store_state(b, abef[1], cdgh[1]);
 }
 
-constexpr std::uint32_t rotr(std::uint32_t x, unsigned n) { return (x >> n) | (x << (32 - n)); }
-
-// W[t] + K[t] of the last inner block of HMAC(k, 64 bytes ‖ 0x00): the
-// byte, the marker and the length (pad block and 65 bytes) are all constant.
-constexpr std::array<std::uint32_t, 64> zero_byte_schedule() {
-    std::array<std::uint32_t, 64> w{};
-    w[0] = 0x00800000;
-    w[15] = (64 + 65) * 8;
-    for (int t = 16; t < 64; ++t) {
-        const std::uint32_t s0 = rotr(w[t - 15], 7) ^ rotr(w[t - 15], 18) ^ (w[t - 15] >> 3);
-        const std::uint32_t s1 = rotr(w[t - 2], 17) ^ rotr(w[t - 2], 19) ^ (w[t - 2] >> 10);
-        w[t] = w[t - 16] + s0 + w[t - 7] + s1;
-    }
-    for (int t = 0; t < 64; ++t) w[t] += SHA256_K[t];
-    return w;
-}
-
-alignas(16) constexpr std::array<std::uint32_t, 64> ZERO_BYTE_SCHEDULE = zero_byte_schedule();
-
 // t = HMAC(k, v) and k = HMAC(k, v ‖ v ‖ 0x00), both 32-byte messages' blocks
 // built in registers. The key's pad states, the second block of the longer
 // MAC and the outer hashes form a chain of four compressions; T's two ride
@@ -192,7 +173,7 @@ LUMORA_TARGET_SHANI void hmac_sha256_retry_step_shani(const std::uint32_t* v_sch
         __m128i w[2][4] = {{d0, d1, end_96_lo, end_96_hi}, {zero, zero, zero, zero}};
         abef[0] = outer_abef;
         cdgh[0] = outer_cdgh;
-        const std::uint32_t* const wk[2] = {nullptr, ZERO_BYTE_SCHEDULE.data()};
+        const std::uint32_t* const wk[2] = {nullptr, SHA256_ZERO_BYTE_SCHEDULE.data()};
         compress_words<2, 2>(abef, cdgh, w, wk);
     }
     __m128i t0, t1;
