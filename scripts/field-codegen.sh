@@ -2,9 +2,11 @@
 # Compiles the portable field kernels as the Release build does (-O2 and -O3)
 # and checks the generated code. For aarch64 every kernel must be
 # straight-line, with no call and no branch, and the multiplications must use
-# mul/umulh with adcs carry chains. On an x86-64 machine the same kernels
-# built for x86-64 (LUMORA_PORTABLE_FIELD) must have no branch or call either:
-# they are constant-time only as long as the compiler keeps them branch-free.
+# mul/umulh with the carries taken from the flags (adcs, or cinc on "carry
+# set" after adds), never recomputed by comparisons. On an x86-64 machine the
+# same kernels built for x86-64 (LUMORA_PORTABLE_FIELD) must have no branch or
+# call either: they are constant-time only as long as the compiler keeps them
+# branch-free.
 # Prints each kernel's instruction count.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
@@ -13,7 +15,8 @@ OUT=build/field-codegen
 mkdir -p "$OUT"
 status=0
 
-# check TARGET CXX OBJDUMP BRANCH_REGEX CARRY_OP OPT [CXXFLAGS...]
+# check TARGET CXX OBJDUMP BRANCH_REGEX CARRY_REGEX OPT [CXXFLAGS...]
+# (CARRY_REGEX matches "opcode operands")
 check() {
   local target="$1" cxx="$2" objdump="$3" branch="$4" carry="$5" opt="$6"
   shift 6
@@ -26,11 +29,12 @@ check() {
     /^[0-9a-f]+ <.*>:$/ { name = substr($2, 2, length($2) - 3); names[++n] = name; next }
     /^ +[0-9a-f]+:\t/ {
       split($0, f, "\t"); op = f[2]; sub(/ .*/, "", op)
+      insn = op " " f[3]
       if (op ~ /^(nop|nopw|nopl|xchg)$/ || op == "") next
       count[name]++
       if (op ~ branch) branches[name]++
       if (op ~ /^(mul|umulh|mulq|mulx|mulxq)$/) muls[name]++
-      if (op ~ carry) carries[name]++
+      if (insn ~ carry) carries[name]++
     }
     END {
       for (i = 1; i <= n; i++) {
@@ -54,11 +58,11 @@ check() {
 }
 
 for opt in -O2 -O3; do
-  check aarch64 aarch64-linux-gnu-g++ aarch64-linux-gnu-objdump '^(b|bl|blr|br|cbz|cbnz|tbz|tbnz|b\..*)$' '^adcs$' "$opt"
+  check aarch64 aarch64-linux-gnu-g++ aarch64-linux-gnu-objdump '^(b|bl|blr|br|cbz|cbnz|tbz|tbnz|b\..*)$' '^adcs |^cinc .*, cs$' "$opt"
 done
 if [ "$(uname -m)" = x86_64 ]; then
   for opt in -O2 -O3; do
-    check x86-64 g++ objdump '^(j.*|call.*|ret.+)$' '^adc.*$' "$opt" -DLUMORA_PORTABLE_FIELD
+    check x86-64 g++ objdump '^(j.*|call.*|ret.+)$' '^adc[a-z]* ' "$opt" -DLUMORA_PORTABLE_FIELD
   done
 fi
 exit "$status"
