@@ -128,37 +128,43 @@ using Words = std::uint32_t[8];
 // Round T. The working variable that is `a` in round 0 sits at s[0]; each
 // round's new a and e are written over the old h and d, so in round T the
 // variable named i sits at s[(i − T) mod 8].
+// `bc` carries b ⊕ c from round to round: this round's a ⊕ b is the next
+// one's, so Maj(a, b, c) = b ⊕ ((a ⊕ b) ∧ (b ⊕ c)) costs three operations.
 template <int T>
-inline __attribute__((always_inline)) void round(Words& s, std::uint32_t wk) {
+inline __attribute__((always_inline)) void round(Words& s, std::uint32_t& bc, std::uint32_t wk) {
     constexpr auto at = [](int i) { return static_cast<std::size_t>(((i - T) % 8 + 8) % 8); };
-    const std::uint32_t a = s[at(0)], b = s[at(1)], c = s[at(2)];
+    const std::uint32_t a = s[at(0)], b = s[at(1)];
     const std::uint32_t e = s[at(4)], f = s[at(5)], g = s[at(6)];
+    const std::uint32_t ab = a ^ b;
     const std::uint32_t t1 = s[at(7)] + (rotr(e, 6) ^ rotr(e, 11) ^ rotr(e, 25)) + (g ^ (e & (f ^ g))) + wk;
-    const std::uint32_t t2 = (rotr(a, 2) ^ rotr(a, 13) ^ rotr(a, 22)) + ((a & b) | (c & (a | b)));
+    const std::uint32_t t2 = (rotr(a, 2) ^ rotr(a, 13) ^ rotr(a, 22)) + (b ^ (ab & bc));
+    bc = ab;
     s[at(3)] += t1;
     s[at(7)] = t1 + t2;
 }
 
 template <int T>
-inline __attribute__((always_inline)) void scheduled_round(Words& s, std::uint32_t (&w)[16]) {
+inline __attribute__((always_inline)) void scheduled_round(Words& s, std::uint32_t& bc, std::uint32_t (&w)[16]) {
     if constexpr (T >= 16) {
         using detail::small_sigma0, detail::small_sigma1;
         w[T % 16] += small_sigma0(w[(T - 15) % 16]) + w[(T - 7) % 16] + small_sigma1(w[(T - 2) % 16]);
     }
-    round<T>(s, w[T % 16] + detail::SHA256_K[T]);
+    round<T>(s, bc, w[T % 16] + detail::SHA256_K[T]);
 }
 
 // Always inlined: a call boundary would put the working variables in memory.
 template <int... T>
 inline __attribute__((always_inline)) void block_rounds(Words& s, std::uint32_t (&w)[16],
                                                         std::integer_sequence<int, T...>) {
-    (scheduled_round<T>(s, w), ...);
+    std::uint32_t bc = s[1] ^ s[2];
+    (scheduled_round<T>(s, bc, w), ...);
 }
 
 template <int... T>
 inline __attribute__((always_inline)) void given_rounds(Words& s, const std::uint32_t* wk,
                                                         std::integer_sequence<int, T...>) {
-    (round<T>(s, wk[T]), ...);
+    std::uint32_t bc = s[1] ^ s[2];
+    (round<T>(s, bc, wk[T]), ...);
 }
 
 void feed_forward(Sha256State& state, const Words& s) {
