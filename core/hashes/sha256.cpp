@@ -128,6 +128,7 @@ using Words = std::uint32_t[8];
 // Round T. The working variable that is `a` in round 0 sits at s[0]; each
 // round's new a and e are written over the old h and d, so in round T the
 // variable named i sits at s[(i − T) mod 8].
+//
 // `bc` carries b ⊕ c from round to round: this round's a ⊕ b is the next
 // one's, so Maj(a, b, c) = b ⊕ ((a ⊕ b) ∧ (b ⊕ c)) costs three operations.
 template <int T>
