@@ -327,9 +327,13 @@ void HmacSha256::finalize(Sha256Digest& out) {
     inner_ = Sha256(*inner_.form_, inner_start_, SHA256_BLOCK_BYTES);
 }
 
-HmacSha256Retry::HmacSha256Retry(const Sha256Digest& v, const Sha256Form& form)
-    : v_(v), v_schedules_{}, form_(&form) {
-    if (form.retry_step == nullptr) return;
+HmacSha256Retry::HmacSha256Retry(const Sha256Digest& v, const Sha256Form& form) : HmacSha256Retry(form) {
+    prepare(v);
+}
+
+void HmacSha256Retry::prepare(const Sha256Digest& v) {
+    v_ = v;
+    if (form_->retry_step == nullptr) return;
     Secret<std::array<Block, 2>> blocks;
     auto& [alone, twice] = *blocks;
     PaddedBlocks({v}, SHA256_BLOCK_BYTES).next(alone);
@@ -352,6 +356,36 @@ void HmacSha256Retry::step(Sha256Digest& k, Sha256Digest& t) const {
     const HmacSha256Key key(k, *form_);
     key.mac_pair({v_}, t, {v_, v_, ZERO}, k);
 }
+
+HmacSha256Candidates::HmacSha256Candidates(const Sha256Digest& x, std::span<const std::uint8_t> message,
+                                           const Sha256Form& form)
+    : k_{}, retry_(form) {
+    static constexpr std::uint8_t ZERO[1] = {0x00};
+    static constexpr std::uint8_t ONE[1] = {0x01};
+    // The message is public; everything derived from x is wiped.
+    Sha256Digest h1;
+    Sha256 hash(form);
+    hash.update(message);
+    hash.finalize(h1);
+    Secret<Sha256Digest> v;
+    v->fill(0x01);
+    {
+        // K = 0x00…: its pad states are constants.
+        const HmacSha256Key key(detail::ZERO_KEY_INNER, detail::ZERO_KEY_OUTER, form);
+        key.mac({*v, ZERO, x, h1}, k_);
+    }
+    {
+        const HmacSha256Key key(k_, form);  // both MACs under this K
+        key.mac(*v, *v);
+        key.mac({*v, ONE, x, h1}, k_);
+    }
+    HmacSha256Key(k_, form).mac(*v, *v);
+    retry_.prepare(*v);
+}
+
+HmacSha256Candidates::~HmacSha256Candidates() { wipe(k_); }
+
+void HmacSha256Candidates::next(Sha256Digest& t) { retry_.step(k_, t); }
 
 void hmac_sha256(std::span<const std::uint8_t> key, std::span<const std::uint8_t> data, Sha256Digest& out) {
     HmacSha256Key(key).mac(data, out);
