@@ -90,6 +90,8 @@ void sha256_compress_shani(Sha256State& state, const std::uint8_t* blocks, std::
 void sha256_compress_pair_shani(Sha256State& a, const std::uint8_t* block_a, Sha256State& b,
                                 const std::uint8_t* block_b);
 void hmac_sha256_retry_step_shani(const std::uint32_t* v_schedules, std::uint8_t* k, std::uint8_t* t);
+void hmac_sha256_nonce_seed_shani(const std::uint8_t* x, const std::uint8_t* message_block, const std::uint8_t* h1,
+                                  std::uint8_t* k, std::uint8_t* v, std::uint8_t* t, std::uint32_t* v_schedules);
 #elif defined(__aarch64__) && (!defined(__clang__) || defined(__ARM_FEATURE_SHA2))
 #define LUMORA_SHA256_EXTENSION 1
 // The Armv8 SHA-256 instructions (sha256_aarch64.cpp). Clang only offers
