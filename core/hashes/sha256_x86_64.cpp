@@ -68,8 +68,12 @@ LUMORA_TARGET_SHANI inline void compress_words(__m128i (&abef)[N], __m128i (&cdg
         abef_in[lane] = abef[lane];
         cdgh_in[lane] = cdgh[lane];
     }
+    // Unrolled in full: the group index then selects registers, not stack
+    // slots, and the branches on it vanish.
+#pragma GCC unroll 16
     for (int g = 0; g < 16; ++g) {
         const __m128i k = _mm_load_si128(reinterpret_cast<const __m128i*>(&SHA256_K[4 * g]));
+#pragma GCC unroll 4
         for (int lane = 0; lane < N; ++lane) {
             __m128i* x = w[lane];
             if ((Scheduled >> lane) & 1) {
