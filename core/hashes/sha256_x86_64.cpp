@@ -138,10 +138,24 @@ LUMORA_TARGET_SHANI void sha256_compress_pair_shani(Sha256State& a, const std::u
     store_state(b, abef[1], cdgh[1]);
 }
 
+constexpr std::uint32_t rotr(std::uint32_t x, unsigned n) { return (x >> n) | (x << (32 - n)); }
+
 // W[t] + K[t] of the last inner block of HMAC(k, 64 bytes ‖ 0x00): the
 // byte, the marker and the length (pad block and 65 bytes) are all constant.
-alignas(16) constexpr std::array<std::uint32_t, 64> ZERO_BYTE_SCHEDULE =
-    schedule_constexpr({0x00800000, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, (64 + 65) * 8});
+constexpr std::array<std::uint32_t, 64> zero_byte_schedule() {
+    std::array<std::uint32_t, 64> w{};
+    w[0] = 0x00800000;
+    w[15] = (64 + 65) * 8;
+    for (int t = 16; t < 64; ++t) {
+        const std::uint32_t s0 = rotr(w[t - 15], 7) ^ rotr(w[t - 15], 18) ^ (w[t - 15] >> 3);
+        const std::uint32_t s1 = rotr(w[t - 2], 17) ^ rotr(w[t - 2], 19) ^ (w[t - 2] >> 10);
+        w[t] = w[t - 16] + s0 + w[t - 7] + s1;
+    }
+    for (int t = 0; t < 64; ++t) w[t] += SHA256_K[t];
+    return w;
+}
+
+alignas(16) constexpr std::array<std::uint32_t, 64> ZERO_BYTE_SCHEDULE = zero_byte_schedule();
 
 // t = HMAC(k, v) and k = HMAC(k, v ‖ v ‖ 0x00), both 32-byte messages' blocks
 // built in registers. The key's pad states, the second block of the longer
