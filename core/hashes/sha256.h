@@ -48,11 +48,11 @@ struct Sha256Form {
     // blocks that depend on v alone; null when the form has no such routine
     // (the step is then built from the calls above).
     void (*retry_step)(const std::uint32_t* v_schedules, std::uint8_t* k, std::uint8_t* t);
-    // HmacSha256Candidates' set-up and its first candidate in one call: from
-    // x, and the message's one padded block (or h1 when it is null), writes
-    // the K and V of the first retry step's outputs, that step's candidate t,
-    // and V's schedules for retry_step. Null when the form has no such routine
-    // (the set-up is then built from the calls above).
+    // HmacSha256Candidates' set-up and its first retry step in one call: from
+    // x and the message's one padded block (or h1 when that is null), writes
+    // V, the first candidate t, the K that the step leaves, and V's schedules
+    // for retry_step. Null when the form has no such routine (the set-up is
+    // then built from the calls above).
     void (*nonce_seed)(const std::uint8_t* x, const std::uint8_t* message_block, const std::uint8_t* h1,
                        std::uint8_t* k, std::uint8_t* v, std::uint8_t* t, std::uint32_t* v_schedules) = nullptr;
 };
