@@ -232,7 +232,7 @@ const Sha256Form SHA256_PORTABLE = {"portable", &compress_portable, &compress_pa
 const Sha256Form* sha256_extension_form() {
 #if defined(__x86_64__)
     static constexpr Sha256Form SHANI = {"SHA-NI", &detail::sha256_compress_shani, &detail::sha256_compress_pair_shani,
-                                         &detail::hmac_sha256_retry_step_shani};
+                                         &detail::hmac_sha256_retry_step_shani, &detail::hmac_sha256_nonce_seed_shani};
     return &SHANI;
 #elif defined(LUMORA_SHA256_EXTENSION)
     static constexpr Sha256Form ARMV8 = {"Armv8 SHA-256", &detail::sha256_compress_armv8,
@@ -390,9 +390,13 @@ void HmacSha256::finalize(Sha256Digest& out) {
     inner_ = Sha256(*inner_.form_, inner_start_, SHA256_BLOCK_BYTES);
 }
 
-HmacSha256Retry::HmacSha256Retry(const Sha256Digest& v, const Sha256Form& form)
-    : v_(v), v_schedules_{}, form_(&form) {
-    if (form.retry_step == nullptr) return;
+HmacSha256Retry::HmacSha256Retry(const Sha256Digest& v, const Sha256Form& form) : HmacSha256Retry(form) {
+    prepare(v);
+}
+
+void HmacSha256Retry::prepare(const Sha256Digest& v) {
+    v_ = v;
+    if (form_->retry_step == nullptr) return;
     Secret<std::array<Block, 2>> blocks;
     auto& [alone, twice] = *blocks;
     PaddedBlocks({v}, SHA256_BLOCK_BYTES).next(alone);
@@ -414,6 +418,64 @@ void HmacSha256Retry::step(Sha256Digest& k, Sha256Digest& t) const {
     // new one is written.
     const HmacSha256Key key(k, *form_);
     key.mac_pair({v_}, t, {v_, v_, ZERO}, k);
+}
+
+HmacSha256Candidates::HmacSha256Candidates(const Sha256Digest& x, std::span<const std::uint8_t> message,
+                                           const Sha256Form& form)
+    : k_{}, first_{}, retry_(form) {
+    static constexpr std::uint8_t ZERO[1] = {0x00};
+    static constexpr std::uint8_t ONE[1] = {0x01};
+    // The message is public; everything derived from x is wiped.
+    constexpr std::size_t ONE_BLOCK = SHA256_BLOCK_BYTES - 9;  // the marker and the length follow
+    Sha256Digest h1;
+    Block message_block;
+    if (message.size() <= ONE_BLOCK) {
+        PaddedBlocks({message}, 0).next(message_block);
+    } else {
+        Sha256 hash(form);
+        hash.update(message);
+        hash.finalize(h1);
+    }
+    if (form.nonce_seed != nullptr && form.retry_step != nullptr) {
+        form.nonce_seed(x.data(), message.size() <= ONE_BLOCK ? message_block.data() : nullptr, h1.data(), k_.data(),
+                        retry_.v_.data(), first_.data(), retry_.v_schedules_.data());
+        first_ready_ = true;
+        return;
+    }
+    if (message.size() <= ONE_BLOCK) {
+        Sha256State state = SHA256_IV;
+        form.compress(state, message_block.data(), 1);
+        store_digest(state, h1);
+    }
+    Secret<Sha256Digest> v;
+    v->fill(0x01);
+    {
+        // K = 0x00…: its pad states are constants.
+        const HmacSha256Key key(detail::ZERO_KEY_INNER, detail::ZERO_KEY_OUTER, form);
+        key.mac({*v, ZERO, x, h1}, k_);
+    }
+    {
+        const HmacSha256Key key(k_, form);  // both MACs under this K
+        key.mac(*v, *v);
+        key.mac({*v, ONE, x, h1}, k_);
+    }
+    HmacSha256Key(k_, form).mac(*v, *v);
+    retry_.prepare(*v);
+}
+
+HmacSha256Candidates::~HmacSha256Candidates() {
+    wipe(k_);
+    wipe(first_);
+}
+
+void HmacSha256Candidates::next(Sha256Digest& t) {
+    if (first_ready_) {
+        t = first_;
+        wipe(first_);
+        first_ready_ = false;
+        return;
+    }
+    retry_.step(k_, t);
 }
 
 void hmac_sha256(std::span<const std::uint8_t> key, std::span<const std::uint8_t> data, Sha256Digest& out) {

@@ -48,6 +48,13 @@ struct Sha256Form {
     // blocks that depend on v alone; null when the form has no such routine
     // (the step is then built from the calls above).
     void (*retry_step)(const std::uint32_t* v_schedules, std::uint8_t* k, std::uint8_t* t);
+    // HmacSha256Candidates' set-up and its first retry step in one call: from
+    // x and the message's one padded block (or h1 when that is null), writes
+    // V, the first candidate t, the K that the step leaves, and V's schedules
+    // for retry_step. Null when the form has no such routine (the set-up is
+    // then built from the calls above).
+    void (*nonce_seed)(const std::uint8_t* x, const std::uint8_t* message_block, const std::uint8_t* h1,
+                       std::uint8_t* k, std::uint8_t* v, std::uint8_t* t, std::uint32_t* v_schedules) = nullptr;
 };
 
 // The portable form; it runs on every CPU.
@@ -124,6 +131,11 @@ public:
 
 private:
     friend class HmacSha256;
+    friend class HmacSha256Candidates;
+
+    // A key whose pad states are known (constants for a constant key).
+    HmacSha256Key(const Sha256State& inner, const Sha256State& outer, const Sha256Form& form)
+        : inner_(inner), outer_(outer), form_(&form) {}
 
     Sha256State inner_;
     Sha256State outer_;
@@ -163,10 +175,43 @@ public:
     void step(Sha256Digest& k, Sha256Digest& t) const;
 
 private:
+    friend class HmacSha256Candidates;
+
+    // Not prepared: v is given to prepare(), or set with the schedules by the
+    // form's nonce seed routine.
+    explicit HmacSha256Retry(const Sha256Form& form) : v_{}, v_schedules_{}, form_(&form) {}
+    void prepare(const Sha256Digest& v);
+
     Sha256Digest v_;
     // W[t] + K[t] of v with its padding (as HMAC's inner message) and of v ‖ v.
     alignas(16) std::array<std::uint32_t, 128> v_schedules_;
     const Sha256Form* form_;
+};
+
+// The candidates of a deterministic nonce in the manner of RFC 6979 §3.2 over
+// SHA-256, for a 32-byte private key x, with h1 = SHA-256(message) taken as
+// it is:
+//   K = 0x00 (32 bytes), V = 0x01 (32 bytes)
+//   K = HMAC(K, V ‖ 0x00 ‖ x ‖ h1), V = HMAC(K, V)
+//   K = HMAC(K, V ‖ 0x01 ‖ x ‖ h1), V = HMAC(K, V)
+// then each candidate is T = HMAC(K, V), after which K = HMAC(K, V ‖ V ‖ 0x00)
+// and V stays. Everything derived from x is wiped with the object.
+class HmacSha256Candidates {
+public:
+    HmacSha256Candidates(const Sha256Digest& x, std::span<const std::uint8_t> message,
+                         const Sha256Form& form = sha256_form());
+    HmacSha256Candidates(const HmacSha256Candidates&) = delete;
+    HmacSha256Candidates& operator=(const HmacSha256Candidates&) = delete;
+    ~HmacSha256Candidates();
+
+    // The next candidate T.
+    void next(Sha256Digest& t);
+
+private:
+    Sha256Digest k_;
+    Sha256Digest first_;  // the first candidate, when the set-up computed it
+    bool first_ready_ = false;
+    HmacSha256Retry retry_;
 };
 
 // HMAC-SHA256 of `data` under `key`, in one call.

@@ -3,6 +3,8 @@
 // the CPU reports all three.
 #include "hashes/sha256_forms.h"
 
+#include "common/secret.h"
+
 #if defined(__x86_64__)
 #include <immintrin.h>
 
@@ -55,17 +57,23 @@ LUMORA_TARGET_SHANI inline void state_words(__m128i abef, __m128i cdgh, __m128i&
 // w[lane][g] holds words 4g..4g+3 (lane i the word 4g+i). The lanes'
 // instructions are interleaved. A lane whose bit is set in `Scheduled` takes
 // its message schedule, the constants already added, from wk[lane] (64
-// words) instead.
-template <int N, unsigned Scheduled = 0>
+// words, 16-byte aligned) instead; one whose bit is set in `Recorded` writes
+// the schedule it computes to recorded[lane] (alike).
+template <int N, unsigned Scheduled = 0, unsigned Recorded = 0>
 LUMORA_TARGET_SHANI inline void compress_words(__m128i (&abef)[N], __m128i (&cdgh)[N], __m128i (&w)[N][4],
-                                               const std::uint32_t* const* wk = nullptr) {
+                                               const std::uint32_t* const* wk = nullptr,
+                                               std::uint32_t* const* recorded = nullptr) {
     __m128i abef_in[N], cdgh_in[N];
     for (int lane = 0; lane < N; ++lane) {
         abef_in[lane] = abef[lane];
         cdgh_in[lane] = cdgh[lane];
     }
+    // Unrolled in full: the group index then selects registers, not stack
+    // slots, and the branches on it vanish.
+#pragma GCC unroll 16
     for (int g = 0; g < 16; ++g) {
         const __m128i k = _mm_load_si128(reinterpret_cast<const __m128i*>(&SHA256_K[4 * g]));
+#pragma GCC unroll 4
         for (int lane = 0; lane < N; ++lane) {
             __m128i* x = w[lane];
             if ((Scheduled >> lane) & 1) {
@@ -84,10 +92,11 @@ LUMORA_TARGET_SHANI inline void compress_words(__m128i (&abef)[N], __m128i (&cdg
             // Each instruction does two rounds and leaves the new ABEF in its
             // first operand, whose old ABEF is the new CDGH: after the pair,
             // the names fit again.
-            __m128i wk = _mm_add_epi32(x[g & 3], k);
-            cdgh[lane] = _mm_sha256rnds2_epu32(cdgh[lane], abef[lane], wk);
-            wk = _mm_shuffle_epi32(wk, 0x0e);
-            abef[lane] = _mm_sha256rnds2_epu32(abef[lane], cdgh[lane], wk);
+            __m128i sum = _mm_add_epi32(x[g & 3], k);
+            if ((Recorded >> lane) & 1) _mm_store_si128(reinterpret_cast<__m128i*>(recorded[lane] + 4 * g), sum);
+            cdgh[lane] = _mm_sha256rnds2_epu32(cdgh[lane], abef[lane], sum);
+            sum = _mm_shuffle_epi32(sum, 0x0e);
+            abef[lane] = _mm_sha256rnds2_epu32(abef[lane], cdgh[lane], sum);
         }
     }
     for (int lane = 0; lane < N; ++lane) {
@@ -194,6 +203,189 @@ LUMORA_TARGET_SHANI void hmac_sha256_retry_step_shani(const std::uint32_t* v_sch
         store_be_words(k, n0);
         store_be_words(k + 16, n1);
     }
+}
+
+namespace {
+
+// W[t] + K[t] of HMAC's inner block for V = 0x01 (32 bytes), the first V of
+// the nonce derivation: V, the marker, and the length of pad block and V.
+alignas(16) constexpr std::array<std::uint32_t, 64> FIRST_V_SCHEDULE =
+    schedule_constexpr({0x01010101, 0x01010101, 0x01010101, 0x01010101, 0x01010101, 0x01010101, 0x01010101,
+                        0x01010101, 0x80000000, 0, 0, 0, 0, 0, 0, (64 + 32) * 8});
+
+// Words 8..15 of a block that ends a 96-byte message after 32 bytes of it
+// (HMAC's outer block, and its inner block of a 32-byte message): the 0x80
+// marker and the length in bits.
+LUMORA_TARGET_SHANI inline __m128i end_96_lo() { return _mm_set_epi32(0, 0, 0, static_cast<int>(0x80000000u)); }
+LUMORA_TARGET_SHANI inline __m128i end_96_hi() { return _mm_set_epi32((64 + 32) * 8, 0, 0, 0); }
+
+// The pad states of a 32-byte key given as words (zero-extended to the
+// block), side by side.
+LUMORA_TARGET_SHANI inline void key_pads(__m128i k0, __m128i k1, __m128i& inner_abef, __m128i& inner_cdgh,
+                                         __m128i& outer_abef, __m128i& outer_cdgh) {
+    const __m128i ipad = _mm_set1_epi32(0x36363636), opad = _mm_set1_epi32(0x5c5c5c5c);
+    __m128i abef[2], cdgh[2];
+    load_state(SHA256_IV, abef[0], cdgh[0]);
+    abef[1] = abef[0];
+    cdgh[1] = cdgh[0];
+    __m128i w[2][4] = {{_mm_xor_si128(k0, ipad), _mm_xor_si128(k1, ipad), ipad, ipad},
+                       {_mm_xor_si128(k0, opad), _mm_xor_si128(k1, opad), opad, opad}};
+    compress_words<2>(abef, cdgh, w);
+    inner_abef = abef[0];
+    inner_cdgh = cdgh[0];
+    outer_abef = abef[1];
+    outer_cdgh = cdgh[1];
+}
+
+// HMAC's outer hash from the outer pad state and the inner hash's state: the
+// MAC as words.
+LUMORA_TARGET_SHANI inline void outer_hash(__m128i outer_abef, __m128i outer_cdgh, __m128i inner_abef,
+                                           __m128i inner_cdgh, __m128i& mac0, __m128i& mac1) {
+    __m128i abef[1] = {outer_abef}, cdgh[1] = {outer_cdgh};
+    __m128i w[1][4];
+    state_words(inner_abef, inner_cdgh, w[0][0], w[0][1]);
+    w[0][2] = end_96_lo();
+    w[0][3] = end_96_hi();
+    compress_words<1>(abef, cdgh, w);
+    state_words(abef[0], cdgh[0], mac0, mac1);
+}
+
+// One block from one state, its schedule given (W[t] + K[t], 16-byte aligned).
+LUMORA_TARGET_SHANI inline void compress_scheduled(__m128i& abef, __m128i& cdgh, const std::uint32_t* wk) {
+    __m128i a[1] = {abef}, c[1] = {cdgh};
+    __m128i unused[1][4] = {};
+    const std::uint32_t* const given[1] = {wk};
+    compress_words<1, 1>(a, c, unused, given);
+    abef = a[0];
+    cdgh = c[0];
+}
+
+}  // namespace
+
+// The set-up of the nonce derivation and its first candidate, states and
+// blocks in registers. Its chain: the two inner blocks and the outer block of
+// K under the zero key (whose pad states are constants; SHA-256 of a one-block
+// message rides beside the first block, which holds V, 0x00 and x but not h1),
+// K's pads, V's inner and outer blocks (the inner one's schedule a constant),
+// again for the second K and V, and then the first retry step on pads already
+// at hand. The second block of both K's inner hashes is the same (x's last
+// byte, h1, the padding): its schedule is computed once. V's two blocks of the
+// retry step have their schedules recorded for the steps that follow.
+LUMORA_TARGET_SHANI void hmac_sha256_nonce_seed_shani(const std::uint8_t* x, const std::uint8_t* message_block,
+                                                      const std::uint8_t* h1, std::uint8_t* k, std::uint8_t* v,
+                                                      std::uint8_t* t, std::uint32_t* v_schedules) {
+    const __m128i bswap = _mm_set_epi64x(0x0c0d0e0f08090a0bULL, 0x0405060700010203ULL);
+    const __m128i x_a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x));
+    const __m128i x_b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x + 16));
+    // Words 8..15 of each K's first inner block: the separator byte, then x's
+    // bytes 0..30.
+    const __m128i x_shifted_lo = _mm_slli_si128(x_a, 1);
+    const __m128i x_words_hi = _mm_shuffle_epi8(_mm_alignr_epi8(x_b, x_a, 15), bswap);
+    const __m128i x_words_lo_0 = _mm_shuffle_epi8(x_shifted_lo, bswap);
+    const __m128i x_words_lo_1 = _mm_shuffle_epi8(_mm_or_si128(x_shifted_lo, _mm_cvtsi32_si128(0x01)), bswap);
+    const __m128i ones = _mm_set1_epi32(0x01010101);
+
+    // K's first inner block under the zero key, with SHA-256 of the message
+    // beside it when it is one block.
+    __m128i block_abef, block_cdgh, h1_a, h1_b;
+    load_state(ZERO_KEY_INNER, block_abef, block_cdgh);
+    if (message_block != nullptr) {
+        __m128i abef[2], cdgh[2];
+        abef[0] = block_abef;
+        cdgh[0] = block_cdgh;
+        load_state(SHA256_IV, abef[1], cdgh[1]);
+        __m128i w[2][4] = {{ones, ones, x_words_lo_0, x_words_hi},
+                           {load_be_words(message_block), load_be_words(message_block + 16),
+                            load_be_words(message_block + 32), load_be_words(message_block + 48)}};
+        compress_words<2>(abef, cdgh, w);
+        block_abef = abef[0];
+        block_cdgh = cdgh[0];
+        __m128i d0, d1;
+        state_words(abef[1], cdgh[1], d0, d1);
+        h1_a = _mm_shuffle_epi8(d0, bswap);
+        h1_b = _mm_shuffle_epi8(d1, bswap);
+    } else {
+        __m128i abef[1] = {block_abef}, cdgh[1] = {block_cdgh};
+        __m128i w[1][4] = {{ones, ones, x_words_lo_0, x_words_hi}};
+        compress_words<1>(abef, cdgh, w);
+        block_abef = abef[0];
+        block_cdgh = cdgh[0];
+        h1_a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h1));
+        h1_b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h1 + 16));
+    }
+
+    // The second inner block: x's last byte, h1, the marker and the length
+    // of pad block and 97 bytes.
+    alignas(16) std::uint32_t second_block[64];
+    {
+        __m128i abef[1] = {block_abef}, cdgh[1] = {block_cdgh};
+        __m128i w[1][4] = {{_mm_shuffle_epi8(_mm_alignr_epi8(h1_a, x_b, 15), bswap),
+                            _mm_shuffle_epi8(_mm_alignr_epi8(h1_b, h1_a, 15), bswap),
+                            _mm_shuffle_epi8(_mm_or_si128(_mm_srli_si128(h1_b, 15), _mm_cvtsi32_si128(0x8000)), bswap),
+                            _mm_set_epi32((64 + 97) * 8, 0, 0, 0)}};
+        std::uint32_t* const recorded[1] = {second_block};
+        compress_words<1, 0, 1>(abef, cdgh, w, nullptr, recorded);
+        block_abef = abef[0];
+        block_cdgh = cdgh[0];
+    }
+    __m128i zero_outer_abef, zero_outer_cdgh, k0, k1;
+    load_state(ZERO_KEY_OUTER, zero_outer_abef, zero_outer_cdgh);
+    outer_hash(zero_outer_abef, zero_outer_cdgh, block_abef, block_cdgh, k0, k1);
+
+    // V = HMAC(K, V), then K = HMAC(K, V ‖ 0x01 ‖ x ‖ h1) from the same pads.
+    __m128i inner_abef, inner_cdgh, outer_abef, outer_cdgh, v0, v1;
+    key_pads(k0, k1, inner_abef, inner_cdgh, outer_abef, outer_cdgh);
+    block_abef = inner_abef;
+    block_cdgh = inner_cdgh;
+    compress_scheduled(block_abef, block_cdgh, FIRST_V_SCHEDULE.data());
+    outer_hash(outer_abef, outer_cdgh, block_abef, block_cdgh, v0, v1);
+    {
+        __m128i abef[1] = {inner_abef}, cdgh[1] = {inner_cdgh};
+        __m128i w[1][4] = {{v0, v1, x_words_lo_1, x_words_hi}};
+        compress_words<1>(abef, cdgh, w);
+        block_abef = abef[0];
+        block_cdgh = cdgh[0];
+    }
+    compress_scheduled(block_abef, block_cdgh, second_block);
+    wipe(second_block);
+    outer_hash(outer_abef, outer_cdgh, block_abef, block_cdgh, k0, k1);
+
+    // V = HMAC(K, V).
+    key_pads(k0, k1, inner_abef, inner_cdgh, outer_abef, outer_cdgh);
+    {
+        __m128i abef[1] = {inner_abef}, cdgh[1] = {inner_cdgh};
+        __m128i w[1][4] = {{v0, v1, end_96_lo(), end_96_hi()}};
+        compress_words<1>(abef, cdgh, w);
+        outer_hash(outer_abef, outer_cdgh, abef[0], cdgh[0], v0, v1);
+    }
+    store_be_words(v, v0);
+    store_be_words(v + 16, v1);
+
+    // The first retry step under the pads at hand: T's inner block beside
+    // the first of the next K's (V ‖ V), their schedules recorded.
+    __m128i abef[2] = {inner_abef, inner_abef}, cdgh[2] = {inner_cdgh, inner_cdgh};
+    {
+        __m128i w[2][4] = {{v0, v1, end_96_lo(), end_96_hi()}, {v0, v1, v0, v1}};
+        std::uint32_t* const recorded[2] = {v_schedules, v_schedules + 64};
+        compress_words<2, 0, 3>(abef, cdgh, w, nullptr, recorded);
+    }
+    // T's outer block beside the next K's last inner block (0x00).
+    {
+        __m128i d0, d1;
+        state_words(abef[0], cdgh[0], d0, d1);
+        __m128i w[2][4] = {{d0, d1, end_96_lo(), end_96_hi()}, {}};
+        abef[0] = outer_abef;
+        cdgh[0] = outer_cdgh;
+        const std::uint32_t* const wk[2] = {nullptr, ZERO_BYTE_SCHEDULE.data()};
+        compress_words<2, 2>(abef, cdgh, w, wk);
+    }
+    __m128i t0, t1;
+    state_words(abef[0], cdgh[0], t0, t1);
+    store_be_words(t, t0);
+    store_be_words(t + 16, t1);
+    outer_hash(outer_abef, outer_cdgh, abef[1], cdgh[1], k0, k1);
+    store_be_words(k, k0);
+    store_be_words(k + 16, k1);
 }
 
 }  // namespace lumora::hashes::detail

@@ -154,6 +154,42 @@ TEST(HmacSha256, RetryStepEqualsItsTwoMacs) {
     }
 }
 
+// The candidates of every form follow their construction, spelled out here
+// with keys prepared from scratch on the portable form: messages around the
+// one-block limit of SHA-256's padding (55 bytes) and beyond, x from zero to
+// all ones, and several candidates each so the retry's K is checked too.
+TEST(HmacSha256, CandidatesFollowTheirConstruction) {
+    static constexpr std::uint8_t ZERO[1] = {0}, ONE[1] = {1};
+    auto& rng = testing::rng();
+    const std::size_t lengths[] = {0, 1, 31, 32, 33, 55, 56, 63, 64, 65, 119, 120, 200};
+    for (const Sha256Form* form : runnable_forms()) {
+        for (int trial = 0; trial < 40; ++trial) {
+            Sha256Digest x;
+            std::copy_n(random_bytes(32).begin(), 32, x.begin());
+            if (trial == 0) x.fill(0x00);
+            if (trial == 1) x.fill(0xff);
+            const std::size_t length = trial < 13 ? lengths[trial] : rng() % 130;
+            const Bytes message = random_bytes(length);
+
+            const Sha256Digest h1 = sha256(message);
+            Sha256Digest k{}, v, expected, t;
+            v.fill(0x01);
+            HmacSha256Key(k, SHA256_PORTABLE).mac({v, ZERO, x, h1}, k);
+            HmacSha256Key(k, SHA256_PORTABLE).mac(v, v);
+            HmacSha256Key(k, SHA256_PORTABLE).mac({v, ONE, x, h1}, k);
+            HmacSha256Key(k, SHA256_PORTABLE).mac(v, v);
+            HmacSha256Candidates candidates(x, message, *form);
+            for (int i = 0; i < 6; ++i) {
+                HmacSha256Key(k, SHA256_PORTABLE).mac(v, expected);
+                HmacSha256Key(k, SHA256_PORTABLE).mac({v, v, ZERO}, k);
+                candidates.next(t);
+                EXPECT_EQ(t, expected) << form->name << ", trial " << trial << ", message of " << length
+                                       << " bytes, candidate " << i;
+            }
+        }
+    }
+}
+
 // Keys of up to a block are zero-padded, longer ones hashed: a key and the
 // same key with zero bytes appended (up to the block) give the same MAC, a
 // long key and its SHA-256 too.

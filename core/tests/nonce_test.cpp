@@ -5,6 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "hashes/sha256.h"
+#include "seeded_rng.h"
+
 namespace lumora::eddsa {
 namespace {
 
@@ -50,6 +53,43 @@ TEST(DeterministicSeed, DependsOnKeyAndMessage) {
     EXPECT_EQ(deterministic_seed(sk, m1), deterministic_seed(sk, m1));
     EXPECT_NE(deterministic_seed(sk, m1), deterministic_seed(sk, m2));
     EXPECT_NE(deterministic_seed(sk, m1), deterministic_seed(Fs::from_u64(43), m1));
+}
+
+// The derivation equals its construction spelled out with MACs keyed from
+// scratch on the portable form, for random keys and the extreme ones, and
+// messages from empty to past one SHA-256 block (where the set-up hashes the
+// message apart).
+TEST(DeterministicSeed, EqualsTheMacsItStandsFor) {
+    using hashes::HmacSha256Key;
+    using hashes::SHA256_PORTABLE;
+    using hashes::Sha256Digest;
+    static constexpr std::uint8_t ZERO[1] = {0}, ONE[1] = {1};
+    auto& rng = testing::rng();
+    Repr l_minus_1 = field::fs_char();
+    l_minus_1[0] -= 1;
+    for (int trial = 0; trial < 200; ++trial) {
+        const Fs sk = trial == 0   ? Fs::zero()
+                      : trial == 1 ? Fs::from_repr(l_minus_1).value()
+                                   : Fs::from_raw({rng(), rng(), rng(), rng()});
+        std::vector<std::uint8_t> message(trial < 66 ? trial : rng() % 80);
+        for (auto& b : message) b = static_cast<std::uint8_t>(rng());
+
+        const Sha256Digest x = integers::to_bytes_be(sk.into_repr());
+        const Sha256Digest h1 = hashes::sha256(message);
+        Sha256Digest k{}, v, t;
+        v.fill(0x01);
+        HmacSha256Key(k, SHA256_PORTABLE).mac({v, ZERO, x, h1}, k);
+        HmacSha256Key(k, SHA256_PORTABLE).mac(v, v);
+        HmacSha256Key(k, SHA256_PORTABLE).mac({v, ONE, x, h1}, k);
+        HmacSha256Key(k, SHA256_PORTABLE).mac(v, v);
+        for (;;) {
+            HmacSha256Key(k, SHA256_PORTABLE).mac(v, t);
+            if (Fs::is_below_modulus(integers::from_bytes_be(t))) break;
+            HmacSha256Key(k, SHA256_PORTABLE).mac({v, v, ZERO}, k);
+        }
+        EXPECT_EQ(deterministic_seed(sk, message), Fs::from_raw(integers::from_bytes_be(t)))
+            << "trial " << trial << ", message of " << message.size() << " bytes";
+    }
 }
 
 }  // namespace
