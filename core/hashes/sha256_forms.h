@@ -35,51 +35,13 @@ constexpr std::uint32_t sha256_next_word(const std::uint32_t* w, int t) {
     return w[t - 16] + small_sigma0(w[t - 15]) + w[t - 7] + small_sigma1(w[t - 2]);
 }
 
-// W[t] + K[t] of the last inner block of HMAC(k, 64 bytes ‖ 0x00), the
-// nonce's retry: the byte, the marker and the length (pad block and 65
-// bytes) are all constant.
-constexpr std::array<std::uint32_t, 64> zero_byte_schedule() {
-    std::array<std::uint32_t, 64> w{};
-    w[0] = 0x00800000;
-    w[15] = (64 + 65) * 8;
-    for (int t = 16; t < 64; ++t) w[t] = sha256_next_word(w.data(), t);
-    for (int t = 0; t < 64; ++t) w[t] += SHA256_K[t];
-    return w;
-}
-
-alignas(16) inline constexpr std::array<std::uint32_t, 64> SHA256_ZERO_BYTE_SCHEDULE = zero_byte_schedule();
-
-#if defined(__x86_64__)
-#define LUMORA_SHA256_EXTENSION 1
-// SHA-NI with SSSE3 and SSE4.1 (sha256_x86_64.cpp).
-void sha256_compress_shani(Sha256State& state, const std::uint8_t* blocks, std::size_t count);
-void sha256_compress_pair_shani(Sha256State& a, const std::uint8_t* block_a, Sha256State& b,
-                                const std::uint8_t* block_b);
-void hmac_sha256_retry_step_shani(const std::uint32_t* v_schedules, std::uint8_t* k, std::uint8_t* t);
-void hmac_sha256_nonce_seed_shani(const std::uint8_t* x, const std::uint8_t* message_block, const std::uint8_t* h1,
-                                  std::uint8_t* k, std::uint8_t* v, std::uint8_t* t, std::uint32_t* v_schedules);
-#elif defined(__aarch64__) && (!defined(__clang__) || defined(__ARM_FEATURE_SHA2))
-#define LUMORA_SHA256_EXTENSION 1
-// The Armv8 SHA-256 instructions (sha256_aarch64.cpp). Clang only offers
-// their intrinsics when the whole file is built for them.
-void sha256_compress_armv8(Sha256State& state, const std::uint8_t* blocks, std::size_t count);
-void sha256_compress_pair_armv8(Sha256State& a, const std::uint8_t* block_a, Sha256State& b,
-                                const std::uint8_t* block_b);
-#endif
-
-constexpr std::uint32_t rotr_constexpr(std::uint32_t x, unsigned n) { return (x >> n) | (x << (32 - n)); }
-
 // W[t] + K[t] for t = 0..63 of a block given as its sixteen big-endian words:
 // for blocks made of constants, at compile time (the run-time forms keep
 // their own).
 constexpr std::array<std::uint32_t, 64> schedule_constexpr(const std::array<std::uint32_t, 16>& block) {
     std::array<std::uint32_t, 64> w{};
     for (int t = 0; t < 16; ++t) w[t] = block[t];
-    for (int t = 16; t < 64; ++t) {
-        const std::uint32_t s0 = rotr_constexpr(w[t - 15], 7) ^ rotr_constexpr(w[t - 15], 18) ^ (w[t - 15] >> 3);
-        const std::uint32_t s1 = rotr_constexpr(w[t - 2], 17) ^ rotr_constexpr(w[t - 2], 19) ^ (w[t - 2] >> 10);
-        w[t] = w[t - 16] + s0 + w[t - 7] + s1;
-    }
+    for (int t = 16; t < 64; ++t) w[t] = sha256_next_word(w.data(), t);
     for (int t = 0; t < 64; ++t) w[t] += SHA256_K[t];
     return w;
 }
@@ -90,10 +52,8 @@ constexpr Sha256State compress_constexpr(const Sha256State& state, const std::ar
     std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
     std::uint32_t e = state[4], f = state[5], g = state[6], h = state[7];
     for (int t = 0; t < 64; ++t) {
-        const std::uint32_t t1 = h + (rotr_constexpr(e, 6) ^ rotr_constexpr(e, 11) ^ rotr_constexpr(e, 25)) +
-                                 ((e & f) ^ (~e & g)) + wk[t];
-        const std::uint32_t t2 =
-            (rotr_constexpr(a, 2) ^ rotr_constexpr(a, 13) ^ rotr_constexpr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
+        const std::uint32_t t1 = h + (rotr(e, 6) ^ rotr(e, 11) ^ rotr(e, 25)) + ((e & f) ^ (~e & g)) + wk[t];
+        const std::uint32_t t2 = (rotr(a, 2) ^ rotr(a, 13) ^ rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
         h = g;
         g = f;
         f = e;
@@ -118,5 +78,29 @@ constexpr std::array<std::uint32_t, 16> repeated_words(std::uint32_t word) {
 // derivation.
 inline constexpr Sha256State ZERO_KEY_INNER = compress_constexpr(SHA256_IV, repeated_words(0x36363636));
 inline constexpr Sha256State ZERO_KEY_OUTER = compress_constexpr(SHA256_IV, repeated_words(0x5c5c5c5c));
+
+// W[t] + K[t] of the last inner block of HMAC(k, 64 bytes ‖ 0x00), the
+// nonce's retry: the byte, the marker and the length (pad block and 65
+// bytes) are all constant.
+alignas(16) inline constexpr std::array<std::uint32_t, 64> SHA256_ZERO_BYTE_SCHEDULE =
+    schedule_constexpr({0x00800000, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, (64 + 65) * 8});
+
+#if defined(__x86_64__)
+#define LUMORA_SHA256_EXTENSION 1
+// SHA-NI with SSSE3 and SSE4.1 (sha256_x86_64.cpp).
+void sha256_compress_shani(Sha256State& state, const std::uint8_t* blocks, std::size_t count);
+void sha256_compress_pair_shani(Sha256State& a, const std::uint8_t* block_a, Sha256State& b,
+                                const std::uint8_t* block_b);
+void hmac_sha256_retry_step_shani(const std::uint32_t* v_schedules, std::uint8_t* k, std::uint8_t* t);
+void hmac_sha256_nonce_seed_shani(const std::uint8_t* x, const std::uint8_t* message_block, const std::uint8_t* h1,
+                                  std::uint8_t* k, std::uint8_t* v, std::uint8_t* t, std::uint32_t* v_schedules);
+#elif defined(__aarch64__) && (!defined(__clang__) || defined(__ARM_FEATURE_SHA2))
+#define LUMORA_SHA256_EXTENSION 1
+// The Armv8 SHA-256 instructions (sha256_aarch64.cpp). Clang only offers
+// their intrinsics when the whole file is built for them.
+void sha256_compress_armv8(Sha256State& state, const std::uint8_t* blocks, std::size_t count);
+void sha256_compress_pair_armv8(Sha256State& a, const std::uint8_t* block_a, Sha256State& b,
+                                const std::uint8_t* block_b);
+#endif
 
 }  // namespace lumora::hashes::detail

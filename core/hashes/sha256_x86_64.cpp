@@ -376,7 +376,7 @@ LUMORA_TARGET_SHANI void hmac_sha256_nonce_seed_shani(const std::uint8_t* x, con
         __m128i w[2][4] = {{d0, d1, end_96_lo(), end_96_hi()}, {}};
         abef[0] = outer_abef;
         cdgh[0] = outer_cdgh;
-        const std::uint32_t* const wk[2] = {nullptr, ZERO_BYTE_SCHEDULE.data()};
+        const std::uint32_t* const wk[2] = {nullptr, SHA256_ZERO_BYTE_SCHEDULE.data()};
         compress_words<2, 2>(abef, cdgh, w, wk);
     }
     __m128i t0, t1;
