@@ -1,6 +1,6 @@
 // The portable field kernels as standalone functions, for scripts/field-codegen.sh
 // to compile for aarch64 and disassemble: each must come out as straight-line
-// code (mul/umulh with adds/adcs carry chains), with no call and no branch.
+// code (mul/umulh, carries taken from the flags), with no call and no branch.
 #include "field/fr.h"
 #include "field/fs.h"
 
