@@ -19,6 +19,8 @@ import statistics
 import subprocess
 import sys
 
+from report import fmt_time, table
+
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 VECTORS = ROOT / "tests" / "data" / "functions.json"
 FUNCTIONS = ["hash_transfer", "sign_transfer", "verify_signature"]
@@ -77,19 +79,6 @@ def run_core(executable, lumora_cpu, min_time, repetitions):
             t = b["real_time"] * {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}[b["time_unit"]]
         result[b["run_name"]] = min(t, result.get(b["run_name"], t))
     return result
-
-
-def fmt_time(s):
-    return f"{s * 1e9:.1f} ns" if s < 1e-6 else f"{s * 1e6:.1f} µs"
-
-
-def table(header, rows):
-    widths = [max(len(str(x)) for x in col) for col in zip(header, *rows)]
-    line = lambda r: "| " + " | ".join(str(x).ljust(w) for x, w in zip(r, widths)) + " |"  # noqa: E731
-    print(line(header))
-    print("|" + "|".join("-" * (w + 2) for w in widths) + "|")
-    for r in rows:
-        print(line(r))
 
 
 def main():
