@@ -138,73 +138,6 @@ LUMORA_TARGET_SHANI void sha256_compress_pair_shani(Sha256State& a, const std::u
     store_state(b, abef[1], cdgh[1]);
 }
 
-// t = HMAC(k, v) and k = HMAC(k, v ‖ v ‖ 0x00), both 32-byte messages' blocks
-// built in registers. The key's pad states, the second block of the longer
-// MAC and the outer hashes form a chain of four compressions; T's two ride
-// beside it.
-LUMORA_TARGET_SHANI void hmac_sha256_retry_step_shani(const std::uint32_t* v_schedules, std::uint8_t* k,
-                                                      std::uint8_t* t) {
-    const __m128i k0 = load_be_words(k), k1 = load_be_words(k + 16);
-    const __m128i ipad = _mm_set1_epi32(0x36363636), opad = _mm_set1_epi32(0x5c5c5c5c);
-    // Words 8..15 of a block that ends a 96-byte message after 32 bytes of it:
-    // the 0x80 marker and the length in bits.
-    const __m128i end_96_lo = _mm_set_epi32(0, 0, 0, static_cast<int>(0x80000000u));
-    const __m128i end_96_hi = _mm_set_epi32(64 * 8 + 32 * 8, 0, 0, 0);
-    __m128i iv_abef, iv_cdgh;
-    load_state(SHA256_IV, iv_abef, iv_cdgh);
-
-    // The pad states of k; a 32-byte key is zero-extended to the block.
-    __m128i abef[2] = {iv_abef, iv_abef}, cdgh[2] = {iv_cdgh, iv_cdgh};
-    {
-        __m128i w[2][4] = {{_mm_xor_si128(k0, ipad), _mm_xor_si128(k1, ipad), ipad, ipad},
-                           {_mm_xor_si128(k0, opad), _mm_xor_si128(k1, opad), opad, opad}};
-        compress_words<2>(abef, cdgh, w);
-    }
-    const __m128i outer_abef = abef[1], outer_cdgh = cdgh[1];
-
-    // The inner hash of t (v and its padding) beside the first block of the
-    // new k's (v ‖ v), both from the inner pad state; both schedules given.
-    abef[1] = abef[0];
-    cdgh[1] = cdgh[0];
-    {
-        const __m128i zero = _mm_setzero_si128();
-        __m128i w[2][4] = {{zero, zero, zero, zero}, {zero, zero, zero, zero}};
-        const std::uint32_t* const wk[2] = {v_schedules, v_schedules + 64};
-        compress_words<2, 3>(abef, cdgh, w, wk);
-    }
-
-    // The outer hash of t beside the new k's last inner block: 0x00, the
-    // marker, and the length of pad block, v ‖ v and the zero byte.
-    {
-        __m128i d0, d1;
-        state_words(abef[0], cdgh[0], d0, d1);
-        const __m128i zero = _mm_setzero_si128();
-        __m128i w[2][4] = {{d0, d1, end_96_lo, end_96_hi}, {zero, zero, zero, zero}};
-        abef[0] = outer_abef;
-        cdgh[0] = outer_cdgh;
-        const std::uint32_t* const wk[2] = {nullptr, SHA256_ZERO_BYTE_SCHEDULE.data()};
-        compress_words<2, 2>(abef, cdgh, w, wk);
-    }
-    __m128i t0, t1;
-    state_words(abef[0], cdgh[0], t0, t1);
-    store_be_words(t, t0);
-    store_be_words(t + 16, t1);
-
-    // The outer hash of the new k.
-    {
-        __m128i o_abef[1] = {outer_abef}, o_cdgh[1] = {outer_cdgh};
-        __m128i w[1][4];
-        state_words(abef[1], cdgh[1], w[0][0], w[0][1]);
-        w[0][2] = end_96_lo;
-        w[0][3] = end_96_hi;
-        compress_words<1>(o_abef, o_cdgh, w);
-        __m128i n0, n1;
-        state_words(o_abef[0], o_cdgh[0], n0, n1);
-        store_be_words(k, n0);
-        store_be_words(k + 16, n1);
-    }
-}
-
 namespace {
 
 // W[t] + K[t] of HMAC's inner block for V = 0x01 (32 bytes), the first V of
@@ -260,7 +193,52 @@ LUMORA_TARGET_SHANI inline void compress_scheduled(__m128i& abef, __m128i& cdgh,
     cdgh = c[0];
 }
 
+
+// The end of a retry step, from k's pad states and the two inner states
+// after the step's first blocks (t's whole inner hash; v ‖ v of the new k's):
+// t's outer block beside the new k's last inner block (0x00, the marker and
+// the length of pad block, v ‖ v and the zero byte), then the new k's outer
+// block.
+LUMORA_TARGET_SHANI inline void finish_retry_step(__m128i outer_abef, __m128i outer_cdgh, __m128i (&abef)[2],
+                                                  __m128i (&cdgh)[2], std::uint8_t* k, std::uint8_t* t) {
+    {
+        __m128i d0, d1;
+        state_words(abef[0], cdgh[0], d0, d1);
+        __m128i w[2][4] = {{d0, d1, end_96_lo(), end_96_hi()}, {}};
+        abef[0] = outer_abef;
+        cdgh[0] = outer_cdgh;
+        const std::uint32_t* const wk[2] = {nullptr, SHA256_ZERO_BYTE_SCHEDULE.data()};
+        compress_words<2, 2>(abef, cdgh, w, wk);
+    }
+    __m128i t0, t1, k0, k1;
+    state_words(abef[0], cdgh[0], t0, t1);
+    store_be_words(t, t0);
+    store_be_words(t + 16, t1);
+    outer_hash(outer_abef, outer_cdgh, abef[1], cdgh[1], k0, k1);
+    store_be_words(k, k0);
+    store_be_words(k + 16, k1);
+}
+
 }  // namespace
+
+// t = HMAC(k, v) and k = HMAC(k, v ‖ v ‖ 0x00), both 32-byte messages' blocks
+// built in registers. The key's pad states, the second block of the longer
+// MAC and the outer hashes form a chain of four compressions; T's two ride
+// beside it.
+LUMORA_TARGET_SHANI void hmac_sha256_retry_step_shani(const std::uint32_t* v_schedules, std::uint8_t* k,
+                                                      std::uint8_t* t) {
+    __m128i inner_abef, inner_cdgh, outer_abef, outer_cdgh;
+    key_pads(load_be_words(k), load_be_words(k + 16), inner_abef, inner_cdgh, outer_abef, outer_cdgh);
+    // The inner hash of t (v and its padding) beside the first block of the
+    // new k's (v ‖ v), both from the inner pad state; both schedules given.
+    __m128i abef[2] = {inner_abef, inner_abef}, cdgh[2] = {inner_cdgh, inner_cdgh};
+    {
+        __m128i w[2][4] = {};
+        const std::uint32_t* const wk[2] = {v_schedules, v_schedules + 64};
+        compress_words<2, 3>(abef, cdgh, w, wk);
+    }
+    finish_retry_step(outer_abef, outer_cdgh, abef, cdgh, k, t);
+}
 
 // The set-up of the nonce derivation and its first candidate, states and
 // blocks in registers. Its chain: the two inner blocks and the outer block of
@@ -369,23 +347,7 @@ LUMORA_TARGET_SHANI void hmac_sha256_nonce_seed_shani(const std::uint8_t* x, con
         std::uint32_t* const recorded[2] = {v_schedules, v_schedules + 64};
         compress_words<2, 0, 3>(abef, cdgh, w, nullptr, recorded);
     }
-    // T's outer block beside the next K's last inner block (0x00).
-    {
-        __m128i d0, d1;
-        state_words(abef[0], cdgh[0], d0, d1);
-        __m128i w[2][4] = {{d0, d1, end_96_lo(), end_96_hi()}, {}};
-        abef[0] = outer_abef;
-        cdgh[0] = outer_cdgh;
-        const std::uint32_t* const wk[2] = {nullptr, SHA256_ZERO_BYTE_SCHEDULE.data()};
-        compress_words<2, 2>(abef, cdgh, w, wk);
-    }
-    __m128i t0, t1;
-    state_words(abef[0], cdgh[0], t0, t1);
-    store_be_words(t, t0);
-    store_be_words(t + 16, t1);
-    outer_hash(outer_abef, outer_cdgh, abef[1], cdgh[1], k0, k1);
-    store_be_words(k, k0);
-    store_be_words(k + 16, k1);
+    finish_retry_step(outer_abef, outer_cdgh, abef, cdgh, k, t);
 }
 
 }  // namespace lumora::hashes::detail
