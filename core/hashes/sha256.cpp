@@ -197,17 +197,24 @@ void compress_pair_portable(Sha256State& a, const std::uint8_t* block_a, Sha256S
     compress_portable(b, block_b, 1);
 }
 
+// HMAC's inner and outer pad blocks of a key of at most a block, which is
+// zero-extended to the block.
+void pad_blocks(std::span<const std::uint8_t> key, Block& ipad, Block& opad) {
+    ipad.fill(0);
+    if (!key.empty()) std::memcpy(ipad.data(), key.data(), key.size());
+    for (std::size_t i = 0; i < ipad.size(); ++i) {
+        opad[i] = ipad[i] ^ 0x5c;
+        ipad[i] ^= 0x36;
+    }
+}
+
 // HmacSha256Retry::step: the key's pads, then the three blocks whose
 // schedules are known before the step (v alone, v ‖ v, and the zero byte's
 // block) without scheduling them again, then the two outer hashes.
 void retry_step_portable(const std::uint32_t* v_schedules, std::uint8_t* k, std::uint8_t* t) {
     Secret<std::array<Block, 2>> pads;
     auto& [ipad, opad] = *pads;
-    std::memcpy(ipad.data(), k, SHA256_DIGEST_BYTES);
-    for (std::size_t i = 0; i < ipad.size(); ++i) {
-        opad[i] = ipad[i] ^ 0x5c;
-        ipad[i] ^= 0x36;
-    }
+    pad_blocks({k, SHA256_DIGEST_BYTES}, ipad, opad);
     Secret<std::array<Sha256State, 4>> states(std::array{SHA256_IV, SHA256_IV, SHA256_IV, SHA256_IV});
     auto& [inner_t, outer, inner_k, outer_k] = *states;
     compress_portable(inner_t, ipad.data(), 1);
@@ -317,13 +324,9 @@ HmacSha256Key::HmacSha256Key(std::span<const std::uint8_t> key, const Sha256Form
         Sha256 h(form);
         h.update(key);
         h.finalize(*hashed);
-        std::memcpy(ipad.data(), hashed->data(), hashed->size());
-    } else if (!key.empty()) {
-        std::memcpy(ipad.data(), key.data(), key.size());
-    }
-    for (std::size_t i = 0; i < ipad.size(); ++i) {
-        opad[i] = ipad[i] ^ 0x5c;
-        ipad[i] ^= 0x36;
+        pad_blocks(*hashed, ipad, opad);
+    } else {
+        pad_blocks(key, ipad, opad);
     }
     form_->compress_pair(inner_, ipad.data(), outer_, opad.data());
 }
