@@ -3,10 +3,10 @@
 # adx, then unset), then the example and the known-answer tests under
 # qemu-user emulating CPUs older than this one: Westmere (no BMI2, no ADX)
 # and Haswell (BMI2 without ADX). An instruction the emulated CPU lacks kills
-# the process with SIGILL, which fails this step. Needs the module installed
-# (sourced from test.sh after setup.sh).
+# the process with SIGILL, which fails this step.
 set -euo pipefail
-cd "$(dirname "${BASH_SOURCE[0]}")/.."
+source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
+source scripts/packages.sh
 
 for path in portable baseline adx; do
   echo "== module tests, LUMORA_CPU=$path"
@@ -15,12 +15,7 @@ done
 echo "== module tests, LUMORA_CPU unset (the best path this CPU has)"
 (unset LUMORA_CPU; python -m pytest -q -p no:cacheprovider tests)
 
-if ! command -v qemu-x86_64 >/dev/null 2>&1; then
-  echo "== installing qemu-user"
-  SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq qemu-user >/dev/null
-fi
+need_debian_packages qemu-user
 
 # The venv's interpreter itself (not a wrapper script) under emulation.
 PY="$(python -c 'import sys; print(sys.executable)')"

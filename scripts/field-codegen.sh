@@ -10,6 +10,8 @@
 # Prints each kernel's instruction count.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
+source scripts/packages.sh
+need_debian_packages g++-aarch64-linux-gnu binutils-aarch64-linux-gnu
 
 OUT=build/field-codegen
 mkdir -p "$OUT"

@@ -49,5 +49,10 @@ fi
 source "$VENV/bin/activate"
 python -m pip install -q --upgrade pip >/dev/null
 python -m pip install -q scikit-build-core pytest hypothesis mypy
+# One persistent build tree, so a repeated install only compiles what changed.
+# LUMORA_SETUP_TESTS=ON (scripts/test.sh) builds the core's unit tests in the
+# same tree, beside the module, from the same compiled core.
+MODULE_BUILD="$ROOT/build/venv"
 echo "== building and installing the module for $(python -c 'import sys; print(sys.version.split()[0])')"
-python -m pip install -q --no-build-isolation .
+python -m pip install -q --no-build-isolation -Cbuild-dir="$MODULE_BUILD" \
+  -Ccmake.define.LUMORA_BUILD_TESTS="${LUMORA_SETUP_TESTS:-OFF}" .
