@@ -365,5 +365,7 @@ PyMODINIT_FUNC PyInit_lumora_python_sdk() {
     if (!module_name) return nullptr;
     for (PyMethodDef& def : METHOD_DEFS)
         if (!add_function(module.get(), module_name.get(), &def)) return nullptr;
+    // Not in __all__: a star import brings the functions only.
+    if (PyModule_AddStringConstant(module.get(), "__version__", LUMORA_VERSION) < 0) return nullptr;
     return module.release();
 }

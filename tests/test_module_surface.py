@@ -1,4 +1,6 @@
 """The module as Python sees it: names, signatures, argument binding and failure types."""
+import pathlib
+import re
 import subprocess
 import sys
 import textwrap
@@ -30,6 +32,11 @@ FUNCTIONS = {
 
 def test_module_attributes():
     assert sdk.__all__ == list(FUNCTIONS)
+    # The version pyproject.toml gives, outside __all__ so a star import brings functions only.
+    pyproject = (pathlib.Path(__file__).resolve().parent.parent / "pyproject.toml").read_text()
+    assert f'\nversion = "{sdk.__version__}"\n' in pyproject
+    assert re.fullmatch(r"\d+\.\d+\.\d+", sdk.__version__)
+    assert "__version__" not in sdk.__all__
     assert sdk.__name__ == "lumora_python_sdk"
     assert "natively" in sdk.__doc__
     for name, params in FUNCTIONS.items():

@@ -6,6 +6,8 @@ import sys
 
 import pytest
 
+import lumora_python_sdk
+
 try:
     DIST = importlib.metadata.distribution("lumora_python_sdk")
 except importlib.metadata.PackageNotFoundError:
@@ -46,9 +48,11 @@ def test_wheel_tag_matches_the_interpreters_it_serves():
 def test_metadata_and_licence():
     meta = DIST.metadata
     assert meta["Name"] == "lumora_python_sdk"
+    assert meta["Version"] == lumora_python_sdk.__version__
     assert meta["License-Expression"] == "LicenseRef-Proprietary"
     assert meta["Requires-Python"] == ">=3.11"
     classifiers = meta.get_all("Classifier")
+    assert len([c for c in classifiers if c.startswith("Development Status :: ")]) == 1
     for c in ["Private :: Do Not Upload", "Typing :: Typed", f"Programming Language :: Python :: {VERSION}"]:
         assert c in classifiers, c
     assert not [c for c in classifiers if c.startswith("License ::")]  # the expression replaces them

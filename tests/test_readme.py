@@ -47,6 +47,34 @@ def test_python_snippets_run_in_order():
     assert "rejected: Couldn't get hash: missing field `position_id` at line 1 column 14" in run.stdout
 
 
+def test_package_description_snippets_run_in_order():
+    # The page shown to those who install the package; its first snippet imports the module.
+    page = (ROOT / "docs" / "package.md").read_text()
+    script = "\n".join(code_blocks(page, "python"))
+    run = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True, cwd=ROOT)
+    assert run.returncode == 0, run.stdout + run.stderr
+    assert "rejected: Couldn't get hash: missing field `position_id` at line 1 column 14" in run.stdout
+
+
+def test_standard_error_lines_carry_the_documented_prefix():
+    prefix = "lumora_python_sdk: call aborted: "
+    for page in (README, (ROOT / "docs" / "package.md").read_text()):
+        assert f'"{prefix}"' in " ".join(page.split())
+    # Both kinds of failure, one with causes (several lines, the prefix on the first only).
+    script = (
+        "import lumora_python_sdk as sdk\n"
+        "for call in (lambda: sdk.sign('0x1', '0x12'), lambda: sdk.public_key_to_xy('z')):\n"
+        "    try:\n"
+        "        call()\n"
+        "    except BaseException as error:\n"
+        "        print(error.args[0], end='\\0')\n"
+    )
+    run = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True, cwd=ROOT)
+    messages = run.stdout.split("\0")[:-1]
+    assert len(messages) == 2 and "\n" in messages[1], run.stdout
+    assert run.stderr == "".join(prefix + message + "\n" for message in messages)
+
+
 def test_failure_recipe_is_the_example_s():
     example = (ROOT / "examples" / "failures.py").read_text()
     recipe = example.split("# --- recipe: begin\n")[1].split("# --- recipe: end\n")[0]

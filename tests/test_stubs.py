@@ -19,6 +19,7 @@ import lumora_python_sdk as sdk
 digest: str = sdk.hash_transfer(json="{}")
 ok: bool = sdk.verify_signature("r", "s", pub_key_x="x", pub_key_y="y", msg="m")
 pair: str = sdk.private_key_to_public_key_xy(private_key="0x1")
+version: str = sdk.__version__
 """
 
 # Each of these is wrong in exactly one way that the stubs must catch.

@@ -32,6 +32,9 @@ surrogate raises ``UnicodeEncodeError``. Calls release the interpreter lock
 while the native work runs, so threads may call in parallel.
 """
 
+__version__: str
+"""The installed version, as the distribution's metadata gives it (not in ``__all__``)."""
+
 __all__ = [
     "verify_signature",
     "sign_withdraw",
