@@ -352,6 +352,25 @@ bool add_function(PyObject* module, PyObject* module_name, PyMethodDef* def) {
     return PyObject_SetAttr(module, name.get(), function.get()) == 0;
 }
 
+// Builds the core's shared tables while the interpreter lock is held, so no
+// other thread of this interpreter can fork meanwhile and no call afterwards
+// builds anything under a lock a forked child would inherit
+// (api::prepare()). The import is the other way into the core besides the
+// binder, and this its guard; false with an exception set.
+bool prepare_core() {
+    try {
+        api::prepare();
+        return true;
+    } catch (const Abort& a) {
+        PyErr_SetString(PyExc_ImportError, a.message().c_str());
+    } catch (const std::bad_alloc&) {
+        PyErr_NoMemory();
+    } catch (...) {
+        PyErr_SetString(PyExc_ImportError, "unexpected failure in native code");
+    }
+    return false;
+}
+
 }  // namespace
 
 PyMODINIT_FUNC PyInit_lumora_python_sdk() {
@@ -361,6 +380,7 @@ PyMODINIT_FUNC PyInit_lumora_python_sdk() {
         PyErr_SetString(PyExc_ImportError, "PyO3 modules may only be initialized once per interpreter process");
         return nullptr;
     }
+    if (!prepare_core()) return nullptr;
     Ref module_name(PyUnicode_FromString(PyModule_GetName(module.get())));
     if (!module_name) return nullptr;
     for (PyMethodDef& def : METHOD_DEFS)

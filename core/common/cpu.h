@@ -2,8 +2,9 @@
 //
 // One binary runs on every CPU of its architecture: code that needs
 // instructions beyond the baseline is only entered when the CPU reports them.
-// The choice is made once per process, on first use, and never changes
-// afterwards (results are the same on every path; only the speed differs).
+// The choice is made once per process, on first use (the module makes it
+// when imported, see sdk::api::prepare()), and never changes afterwards
+// (results are the same on every path; only the speed differs).
 //
 // LUMORA_CPU forces a path, for tests and benchmarks:
 //   portable  portable C++ everywhere (the form 64-bit Arm builds use for the fields)

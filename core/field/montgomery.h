@@ -21,6 +21,7 @@
 #include <string>
 #include <utility>
 
+#include "common/cpu.h"
 #include "common/error.h"
 #include "common/secret.h"
 #include "field/constants.h"
@@ -245,19 +246,23 @@ inline __attribute__((always_inline)) Limbs mont_sqr_portable(const Limbs& a) {
 // above it once per kernel path: LUMORA_PORTABLE_FIELD selects the portable
 // forms on x86-64 too, LUMORA_FIELD_ADX the MULX/ADX multiplication (a copy
 // entered only on CPUs with BMI2 and ADX). All give the same limbs.
+// KERNEL names the choice as the dispatch does.
 #if defined(__x86_64__) && !defined(LUMORA_PORTABLE_FIELD)
 template <class P>
 Limbs add(const Limbs& a, const Limbs& b) { return x86_64::add<P>(a, b); }
 template <class P>
 Limbs sub(const Limbs& a, const Limbs& b) { return x86_64::sub<P>(a, b); }
 #if defined(LUMORA_FIELD_ADX)
+inline constexpr cpu::FieldKernel KERNEL = cpu::FieldKernel::X86Adx;
 template <class P>
 Limbs mont_mul(const Limbs& a, const Limbs& b) { return x86_64::mont_mul_adx<P>(a, b); }
 #else
+inline constexpr cpu::FieldKernel KERNEL = cpu::FieldKernel::X86Baseline;
 template <class P>
 Limbs mont_mul(const Limbs& a, const Limbs& b) { return x86_64::mont_mul<P>(a, b); }
 #endif
 #else
+inline constexpr cpu::FieldKernel KERNEL = cpu::FieldKernel::Portable;
 template <class P>
 inline __attribute__((always_inline)) Limbs add(const Limbs& a, const Limbs& b) { return add_portable<P>(a, b); }
 template <class P>

@@ -2,6 +2,7 @@
 // runs (see operation_table.h). Compiled once, for the baseline of the target.
 #include "sdk/api.h"
 
+#include "hashes/sha256.h"
 #include "sdk/operation_table.h"
 
 namespace lumora::sdk {
@@ -64,5 +65,11 @@ namespace lumora::sdk::api {
     result name params { return dispatched_operation_table().name args; }
 LUMORA_SDK_OPERATIONS(LUMORA_SDK_FORWARD_OPERATION)
 #undef LUMORA_SDK_FORWARD_OPERATION
+
+void prepare() {
+    cpu::dispatch();
+    hashes::sha256_form();
+    dispatched_operation_table().build_tables();
+}
 
 }  // namespace lumora::sdk::api

@@ -51,4 +51,17 @@ namespace lumora::sdk::api {
 
 LUMORA_SDK_OPERATIONS(LUMORA_SDK_DECLARE_OPERATION)
 
+// Makes now what the operations otherwise make on first use: the CPU choice
+// (cpu::dispatch(), which reads LUMORA_CPU), the SHA-256 form and the chosen
+// copy's shared tables (the Poseidon parameters and the curve parameter set).
+// Each of them is built under a lock taken on first use; a process that forks
+// while another thread holds one of those locks leaves its child waiting on
+// it for ever. After prepare() no operation takes a lock of the core's own,
+// so a process may fork while other threads are inside operations. Call it
+// before any thread that may fork starts (the module calls it when it is
+// imported). Safe to call from several threads at once and more than once.
+// Aborts (common/error.h) only when a table comes out wrong, which correct
+// code never does, and throws std::bad_alloc when memory runs out.
+void prepare();
+
 }  // namespace lumora::sdk::api

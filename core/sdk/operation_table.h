@@ -8,8 +8,9 @@
 // kernels the CPU lacks can be linked in safely; it is simply never called.
 // The api functions forward to the table of the copy chosen once per process
 // from cpu::dispatch(). Each copy builds its own shared tables (Poseidon
-// constants, curve parameter set) on first use, so only the chosen copy's
-// are ever built by the module.
+// constants, curve parameter set) on first use, or when build_tables is
+// called (api::prepare() calls it for the chosen copy), so only the chosen
+// copy's are ever built by the module.
 #pragma once
 
 #include <string>
@@ -25,6 +26,10 @@ struct OperationTable {
 #define LUMORA_SDK_OPERATION_POINTER(result, name, params, args) result(*name) params;
     LUMORA_SDK_OPERATIONS(LUMORA_SDK_OPERATION_POINTER)
 #undef LUMORA_SDK_OPERATION_POINTER
+    // The field kernels the copy was compiled with.
+    cpu::FieldKernel kernel;
+    // Builds the copy's shared tables now rather than on first use.
+    void (*build_tables)();
 };
 
 // The table of the copy built for a kernel path, or null when this build has

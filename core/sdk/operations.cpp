@@ -1,12 +1,23 @@
 #include "sdk/operations.h"
 
+#include "curve/alt_jubjub.h"
+#include "field/montgomery.h"
+#include "poseidon/sponge.h"
+
 namespace lumora::sdk::inline LUMORA_KERNEL_NS {
+
+void operations::build_tables() {
+    poseidon::get_poseidon_hasher();
+    curve::jubjub_params();
+}
 
 // Constant-initialised: no code of this copy runs before it is chosen.
 constinit const OperationTable OPERATIONS = {
 #define LUMORA_SDK_OPERATION_ENTRY(result, name, params, args) &operations::name,
     LUMORA_SDK_OPERATIONS(LUMORA_SDK_OPERATION_ENTRY)
 #undef LUMORA_SDK_OPERATION_ENTRY
+    field::detail::KERNEL,
+    &operations::build_tables,
 };
 
 }  // namespace lumora::sdk

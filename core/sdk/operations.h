@@ -15,6 +15,10 @@ using Text = api::Text;
 
 LUMORA_SDK_OPERATIONS(LUMORA_SDK_DECLARE_OPERATION)
 
+// Builds this copy's shared tables: the Poseidon parameters and the curve
+// parameter set.
+void build_tables();
+
 }  // namespace operations
 
 extern const OperationTable OPERATIONS;

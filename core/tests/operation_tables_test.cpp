@@ -152,6 +152,27 @@ TEST(OperationTables, EveryRunnableCopyGivesTheKnownAnswers) {
     EXPECT_GT(checked, 300u);
 }
 
+TEST(OperationTables, EachCopyIsTheOneCompiledForItsKernels) {
+    // What the constant-time check relies on to know which path it ran.
+#if defined(__x86_64__) && !defined(LUMORA_FIELD_ADX)
+    const std::vector<cpu::FieldKernel> built = {cpu::FieldKernel::Portable, cpu::FieldKernel::X86Baseline,
+                                                 cpu::FieldKernel::X86Adx};
+#elif defined(__x86_64__)
+    // The build tuned for its machine: this test is compiled with the one copy's defines.
+    const std::vector<cpu::FieldKernel> built = {cpu::FieldKernel::X86Adx};
+#else
+    const std::vector<cpu::FieldKernel> built = {cpu::FieldKernel::Portable};
+#endif
+    std::vector<const OperationTable*> tables;
+    for (cpu::FieldKernel kernel : built) {
+        const OperationTable* table = operation_table(kernel);
+        ASSERT_NE(table, nullptr) << static_cast<int>(kernel);
+        EXPECT_EQ(table->kernel, kernel);
+        EXPECT_EQ(std::count(tables.begin(), tables.end(), table), 0);
+        tables.push_back(table);
+    }
+}
+
 TEST(OperationTables, TheApiUsesTheDispatchedCopy) {
     const OperationTable* chosen = operation_table(cpu::dispatch().field);
     ASSERT_NE(chosen, nullptr);

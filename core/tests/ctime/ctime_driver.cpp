@@ -1,36 +1,71 @@
 // The constant-time check: every secret path of the module's functions run
 // with its secret input marked undefined for valgrind's memcheck, which then
 // reports each branch, memory index or system-call argument that depends on
-// it. Run by scripts/ctime.sh under `valgrind --error-exitcode=1`.
+// it. Run by scripts/ctime.sh under valgrind.
 //
-// The cases are those of the known-answer file, so the check also confirms
-// that the instrumented build gives the expected results. Outputs are marked
+//   ctime_driver COPY...            checks the named copies of the core
+//                                   (portable, baseline, adx), which must be
+//                                   every copy this build has
+//   ctime_driver --planted KIND     a secret-dependent branch or table index
+//                                   (KIND "branch" or "index") that valgrind
+//                                   must report: the check's self-test
+//
+// Each copy is called through its own operation table, not through the
+// dispatch: valgrind's CPU reports neither BMI2 nor ADX, so the dispatch
+// would pick the baseline copy, though valgrind runs MULX, ADCX and ADOX. The
+// driver confirms that each table belongs to the copy compiled for the
+// kernels asked for. The cases are those of the known-answer file, so the
+// check also confirms the instrumented build's results. Outputs are marked
 // defined once they are public (the result text, an error the API reports);
 // values that become public inside the library are marked there, with
 // LUMORA_DECLASSIFY (common/ct.h).
 #include <cstdio>
 #include <cstring>
-#include <functional>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "../vector_file.h"
 #include "common/ct.h"
 #include "common/error.h"
-#include "curve/alt_jubjub.h"
-#include "eddsa/eddsa.h"
-#include "sdk/api.h"
-#include "../vector_file.h"
+#include "ctime_copies.h"
+#include "hashes/sha256.h"
+#include "sdk/operation_table.h"
 
 namespace {
 
 using lumora::Abort;
 using lumora::Result;
-namespace api = lumora::sdk::api;
+using lumora::cpu::FieldKernel;
+using lumora::sdk::OperationTable;
+namespace check = lumora::ctime_check;
 
 #ifndef LUMORA_CTIME
 #error "the constant-time driver needs a LUMORA_CTIME build"
 #endif
+
+struct Copy {
+    const char* name;  // as LUMORA_CPU spells the path
+    FieldKernel kernel;
+    FieldKernel (*compiled_kernel)();
+    int (*sign_with_given_nonces)();
+};
+
+// The copies this build has.
+const std::vector<Copy> COPIES = {
+#if defined(LUMORA_COPY_PORTABLE)
+    {"portable", FieldKernel::Portable, &check::kernel_portable::compiled_kernel,
+     &check::kernel_portable::sign_with_given_nonces},
+#endif
+#if defined(LUMORA_COPY_BASELINE)
+    {"baseline", FieldKernel::X86Baseline, &check::kernel_baseline::compiled_kernel,
+     &check::kernel_baseline::sign_with_given_nonces},
+#endif
+#if defined(LUMORA_COPY_ADX)
+    {"adx", FieldKernel::X86Adx, &check::kernel_adx::compiled_kernel, &check::kernel_adx::sign_with_given_nonces},
+#endif
+};
 
 struct Outcome {
     bool ok = false;
@@ -43,44 +78,45 @@ Outcome outcome_of(const Result<T>& r) {
     return {true, r.value()};
 }
 
-using Call = std::function<Outcome(const std::vector<std::string>&)>;
+using Args = std::vector<std::string>;
 
-// Each secret-taking function, with the index of its secret argument.
+// Each secret-taking function, called through a copy's table, with the index
+// of its secret argument.
 struct Function {
-    Call call;
+    Outcome (*call)(const OperationTable&, const Args&);
     std::size_t secret;
 };
 
-template <class F>
-Call two_args(F f) {
-    return [f](const std::vector<std::string>& a) { return outcome_of(f(a[0], a[1])); };
+template <auto Operation>
+Outcome one_arg(const OperationTable& t, const Args& a) {
+    return outcome_of((t.*Operation)(a.at(0)));
 }
 
-const std::map<std::string, Function>& functions() {
-    static const std::map<std::string, Function> table = {
-        {"sign_transfer", {two_args(api::sign_transfer), 1}},
-        {"sign_withdraw", {two_args(api::sign_withdraw), 1}},
-        {"sign_limit_order", {two_args(api::sign_limit_order), 1}},
-        {"sign_liquidate", {two_args(api::sign_liquidate), 1}},
-        {"sign_signed_oracle_price", {two_args(api::sign_signed_oracle_price), 1}},
-        {"sign", {two_args(api::sign), 0}},
-        {"eth_sign", {two_args(api::eth_sign), 0}},
-        {"private_key_to_public_key_xy",
-         {[](const std::vector<std::string>& a) { return outcome_of(api::private_key_to_public_key_xy(a[0])); }, 0}},
-        {"private_key_from_seed",
-         {[](const std::vector<std::string>& a) { return outcome_of(api::private_key_from_seed(a[0])); }, 0}},
-    };
-    return table;
+template <auto Operation>
+Outcome two_args(const OperationTable& t, const Args& a) {
+    return outcome_of((t.*Operation)(a.at(0), a.at(1)));
 }
+
+const std::map<std::string, Function> FUNCTIONS = {
+    {"sign_transfer", {two_args<&OperationTable::sign_transfer>, 1}},
+    {"sign_withdraw", {two_args<&OperationTable::sign_withdraw>, 1}},
+    {"sign_limit_order", {two_args<&OperationTable::sign_limit_order>, 1}},
+    {"sign_liquidate", {two_args<&OperationTable::sign_liquidate>, 1}},
+    {"sign_signed_oracle_price", {two_args<&OperationTable::sign_signed_oracle_price>, 1}},
+    {"sign", {two_args<&OperationTable::sign>, 0}},
+    {"eth_sign", {two_args<&OperationTable::eth_sign>, 0}},
+    {"private_key_to_public_key_xy", {one_arg<&OperationTable::private_key_to_public_key_xy>, 0}},
+    {"private_key_from_seed", {one_arg<&OperationTable::private_key_from_seed>, 0}},
+};
 
 // Runs one case with its secret argument undefined. The outcome's kind is
 // what the API reveals, and its text is public once returned.
-Outcome run_secret(const Function& f, std::vector<std::string> args) {
+Outcome run_secret(const OperationTable& table, const Function& f, Args args) {
     std::string& secret = args[f.secret];
     LUMORA_CLASSIFY(secret.data(), secret.size());
     Outcome out;
     try {
-        out = f.call(args);
+        out = f.call(table, args);
     } catch (const Abort& a) {
         out = {false, a.message()};
     }
@@ -90,57 +126,111 @@ Outcome run_secret(const Function& f, std::vector<std::string> args) {
     return out;
 }
 
-// The signature scheme itself with a given nonce: key and nonce undefined,
-// the public key and the signature public once made. Returns the number of
-// signatures that did not verify.
-int sign_with_given_nonces() {
-    using lumora::field::Fs;
-    const auto& params = lumora::curve::jubjub_params();
+// Every known answer of the secret-taking functions through one copy's
+// table; returns the number of failures.
+int run_known_answers(const OperationTable& table, const lumora::testing::JsonValue& all, int& passed) {
     int failed = 0;
-    for (std::uint64_t i = 1; i <= 4; ++i) {
-        Fs sk = Fs::from_raw({i * 0x9e3779b97f4a7c15, i, ~i, i << 7});
-        Fs r = Fs::from_raw({~i * 0x2545f4914f6cdd1d, i * 3, i, ~0ull >> 8});
-        const std::array<std::uint8_t, 32> message{static_cast<std::uint8_t>(i)};
-        LUMORA_CLASSIFY(&sk, sizeof sk);
-        LUMORA_CLASSIFY(&r, sizeof r);
-        const auto pk = lumora::eddsa::public_key(sk, lumora::curve::SIGNING_GENERATOR, params);
-        const auto signature =
-            lumora::eddsa::sign_raw_message(sk, message, r, lumora::curve::SIGNING_GENERATOR, params);
-        if (!lumora::eddsa::verify_for_raw_message(pk, message, signature, lumora::curve::SIGNING_GENERATOR, params))
-            ++failed;
+    for (const auto& [name, f] : FUNCTIONS) {
+        const auto& cases = all[name]["cases"];
+        for (std::size_t i = 0; i < cases.size(); ++i) {
+            const auto& c = cases[i];
+            Args args;
+            for (const auto& a : c["args"].items) args.push_back(a.text);
+            const Outcome out = run_secret(table, f, args);
+            const bool expect_ok = c.members.count("result") != 0;
+            if (out.ok == expect_ok && (!expect_ok || out.text == c["result"].text)) {
+                ++passed;
+            } else {
+                ++failed;
+                std::printf("FAILED %s case %zu (%s): %s\n", name.c_str(), i, c["tag"].text.c_str(), out.text.c_str());
+            }
+        }
     }
     return failed;
 }
 
+// The self-test's planted faults: a private key's text marked secret, then a
+// branch on one of its bits, or a table read at one of its bytes. Kept out
+// of line with distinct bodies, so the branch stays a branch.
+[[gnu::noinline]] void planted_odd() { std::puts("planted: odd"); }
+[[gnu::noinline]] void planted_even() { std::fputs("planted: even\n", stdout); }
+
+[[gnu::noinline]] void planted_secret_branch(const char* secret) {
+    if (secret[0] & 1) planted_odd();
+    else planted_even();
+}
+
+[[gnu::noinline]] int planted_secret_index(const char* secret) {
+    static const volatile unsigned char TABLE[256] = {1, 2, 3};
+    return TABLE[static_cast<unsigned char>(secret[0])];
+}
+
+int run_planted(std::string_view kind) {
+    char secret[] = "0x0123456789abcdef";
+    LUMORA_CLASSIFY(secret, sizeof secret);
+    if (kind == "branch") {
+        planted_secret_branch(secret + 5);
+    } else if (kind == "index") {
+        int value = planted_secret_index(secret + 5);
+        LUMORA_DECLASSIFY(&value, sizeof value);
+        std::printf("planted: %d\n", value);
+    } else {
+        std::printf("unknown planted fault %.*s\n", static_cast<int>(kind.size()), kind.data());
+        return 2;
+    }
+    return 0;
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--planted") == 0) return run_planted(argv[2]);
+    if (argc < 2) {
+        std::printf("usage: ctime_driver COPY... | --planted branch|index\n");
+        return 2;
+    }
+
+    // The copies asked for must be exactly those this build has.
+    std::vector<const Copy*> chosen;
+    for (int i = 1; i < argc; ++i) {
+        const Copy* found = nullptr;
+        for (const Copy& c : COPIES)
+            if (std::strcmp(c.name, argv[i]) == 0) found = &c;
+        if (found == nullptr) {
+            std::printf("FAILED: this build has no copy \"%s\"\n", argv[i]);
+            return 1;
+        }
+        chosen.push_back(found);
+    }
+    if (chosen.size() != COPIES.size()) {
+        std::printf("FAILED: this build has %zu copies, %zu asked for\n", COPIES.size(), chosen.size());
+        return 1;
+    }
+
+    // SHA-256 runs in the form valgrind's CPU is given (the instruction
+    // forms are checked by scripts/ctime-codegen.sh).
+    std::printf("SHA-256 form under this CPU: %s\n", lumora::hashes::sha256_form().name);
+
     const auto file = lumora::testing::load_vector_file("functions.json");
     const auto& all = file["functions"];
     int failed = 0, passed = 0;
-    for (const auto& [name, f] : functions()) {
-        const auto& cases = all[name]["cases"];
-        for (std::size_t i = 0; i < cases.size(); ++i) {
-            const auto& c = cases[i];
-            std::vector<std::string> args;
-            for (const auto& a : c["args"].items) args.push_back(a.text);
-            const Outcome out = run_secret(f, args);
-            const bool expect_ok = c.members.count("result") != 0;
-            bool good = out.ok == expect_ok;
-            if (good && expect_ok) good = out.text == c["result"].text;
-            if (good) {
-                ++passed;
-            } else {
-                ++failed;
-                std::printf("FAILED %s case %zu (%s): %s\n", name.c_str(), i, c["tag"].text.c_str(),
-                            out.text.c_str());
-            }
+    for (const Copy* c : chosen) {
+        const OperationTable* table = lumora::sdk::operation_table(c->kernel);
+        if (table == nullptr || table->kernel != c->kernel || c->compiled_kernel() != c->kernel) {
+            std::printf("FAILED: the table or the code for \"%s\" is not the copy compiled for its kernels\n",
+                        c->name);
+            return 1;
         }
+        int copy_passed = 0;
+        int copy_failed = run_known_answers(*table, all, copy_passed);
+        const int unverified = c->sign_with_given_nonces();
+        if (unverified != 0) std::printf("FAILED %d signatures with given nonces\n", unverified);
+        copy_failed += unverified;
+        copy_passed += 4 - unverified;
+        std::printf("copy %s: %d passed, %d failed\n", c->name, copy_passed, copy_failed);
+        passed += copy_passed;
+        failed += copy_failed;
     }
-    const int unverified = sign_with_given_nonces();
-    if (unverified != 0) std::printf("FAILED %d signatures with given nonces\n", unverified);
-    failed += unverified;
-    passed += 4 - unverified;
     std::printf("%d passed, %d failed\n", passed, failed);
     return failed == 0 ? 0 : 1;
 }
