@@ -68,19 +68,24 @@ struct Armv8 {
     // bit is set in `Recorded` writes the schedule it computes to
     // recorded[lane].
     template <int N, unsigned Scheduled = 0, unsigned Recorded = 0>
-    LUMORA_TARGET_SHA2 static void compress(uint32x4_t (&abcd)[N], uint32x4_t (&efgh)[N], uint32x4_t (&w)[N][4],
-                                            const std::uint32_t* const* wk = nullptr,
-                                            std::uint32_t* const* recorded = nullptr) {
+    LUMORA_TARGET_SHA2 __attribute__((always_inline)) static void compress(
+        uint32x4_t (&abcd)[N], uint32x4_t (&efgh)[N], uint32x4_t (&w)[N][4], const std::uint32_t* const* wk = nullptr,
+        std::uint32_t* const* recorded = nullptr) {
         uint32x4_t abcd_in[N], efgh_in[N];
         for (int lane = 0; lane < N; ++lane) {
             abcd_in[lane] = abcd[lane];
             efgh_in[lane] = efgh[lane];
         }
-        // Unrolled in full: the group index then selects registers, so the
-        // schedule, which may be key material, never goes to the stack.
+        // The constants are loaded afresh in every compression: kept in
+        // registers from one compression to the next, they would push states
+        // and schedules, which may be key material, into stack slots.
+        const std::uint32_t* constants = SHA256_K.data();
+        __asm__ __volatile__("" : "+r"(constants));
+        // Unrolled in full: the group index then selects registers, not
+        // stack slots.
 #pragma GCC unroll 16
         for (int g = 0; g < 16; ++g) {
-            const uint32x4_t k = vld1q_u32(&SHA256_K[4 * g]);
+            const uint32x4_t k = vld1q_u32(constants + 4 * g);
 #pragma GCC unroll 4
             for (int lane = 0; lane < N; ++lane) {
                 uint32x4_t* x = w[lane];
@@ -106,8 +111,8 @@ struct Armv8 {
     }
 
     template <int N>
-    LUMORA_TARGET_SHA2 static void compress_blocks(uint32x4_t (&abcd)[N], uint32x4_t (&efgh)[N],
-                                                   const std::uint8_t* const (&blocks)[N]) {
+    LUMORA_TARGET_SHA2 __attribute__((always_inline)) static void compress_blocks(
+        uint32x4_t (&abcd)[N], uint32x4_t (&efgh)[N], const std::uint8_t* const (&blocks)[N]) {
         // w[lane][g] holds message words 4g..4g+3, modulo the last four groups.
         uint32x4_t w[N][4];
         for (int lane = 0; lane < N; ++lane)

@@ -41,6 +41,11 @@
 #error "define LUMORA_SHA256_FORM_TARGET before including sha256_fused.h"
 #endif
 
+// Everything here is inlined into the two entry points: an array of vectors
+// passed by reference to a function left out of line lives in memory, and
+// would leave states and schedules on the stack.
+#define LUMORA_SHA256_FUSED LUMORA_SHA256_FORM_TARGET __attribute__((always_inline))
+
 namespace lumora::hashes::detail {
 
 // W[t] + K[t] of HMAC's inner block for V = 0x01 (32 bytes), the first V of
@@ -56,20 +61,19 @@ struct FusedHmac {
     // Words 8..15 of a block that ends a 96-byte message after 32 bytes of it
     // (HMAC's outer block, and its inner block of a 32-byte message): the
     // 0x80 marker and the length in bits.
-    LUMORA_SHA256_FORM_TARGET static Vec end_96_lo() { return Isa::words(0x80000000u, 0, 0, 0); }
-    LUMORA_SHA256_FORM_TARGET static Vec end_96_hi() { return Isa::words(0, 0, 0, (64 + 32) * 8); }
+    LUMORA_SHA256_FUSED static Vec end_96_lo() { return Isa::words(0x80000000u, 0, 0, 0); }
+    LUMORA_SHA256_FUSED static Vec end_96_hi() { return Isa::words(0, 0, 0, (64 + 32) * 8); }
 
-    LUMORA_SHA256_FORM_TARGET static Vec load_be_words(const std::uint8_t* p) {
+    LUMORA_SHA256_FUSED static Vec load_be_words(const std::uint8_t* p) {
         return Isa::swap_bytes(Isa::load_bytes(p));
     }
-    LUMORA_SHA256_FORM_TARGET static void store_be_words(std::uint8_t* p, Vec words) {
+    LUMORA_SHA256_FUSED static void store_be_words(std::uint8_t* p, Vec words) {
         Isa::store_bytes(p, Isa::swap_bytes(words));
     }
 
     // The pad states of a 32-byte key given as words (zero-extended to the
     // block), side by side.
-    LUMORA_SHA256_FORM_TARGET static void key_pads(Vec k0, Vec k1, Vec& inner0, Vec& inner1, Vec& outer0,
-                                                   Vec& outer1) {
+    LUMORA_SHA256_FUSED static void key_pads(Vec k0, Vec k1, Vec& inner0, Vec& inner1, Vec& outer0, Vec& outer1) {
         const Vec ipad = Isa::splat(0x36363636), opad = Isa::splat(0x5c5c5c5c);
         Vec s0[2], s1[2];
         Isa::load_state(SHA256_IV, s0[0], s1[0]);
@@ -86,8 +90,7 @@ struct FusedHmac {
 
     // HMAC's outer hash from the outer pad state and the inner hash's state:
     // the MAC as words.
-    LUMORA_SHA256_FORM_TARGET static void outer_hash(Vec outer0, Vec outer1, Vec inner0, Vec inner1, Vec& mac0,
-                                                     Vec& mac1) {
+    LUMORA_SHA256_FUSED static void outer_hash(Vec outer0, Vec outer1, Vec inner0, Vec inner1, Vec& mac0, Vec& mac1) {
         Vec s0[1] = {outer0}, s1[1] = {outer1};
         Vec w[1][4];
         Isa::state_words(inner0, inner1, w[0][0], w[0][1]);
@@ -99,7 +102,7 @@ struct FusedHmac {
 
     // One block from one state, its schedule given (W[t] + K[t], 16-byte
     // aligned).
-    LUMORA_SHA256_FORM_TARGET static void compress_scheduled(Vec& state0, Vec& state1, const std::uint32_t* wk) {
+    LUMORA_SHA256_FUSED static void compress_scheduled(Vec& state0, Vec& state1, const std::uint32_t* wk) {
         Vec s0[1] = {state0}, s1[1] = {state1};
         Vec unused[1][4] = {};
         const std::uint32_t* const given[1] = {wk};
@@ -113,8 +116,8 @@ struct FusedHmac {
     // the new k's): t's outer block beside the new k's last inner block
     // (0x00, the marker and the length of pad block, v ‖ v and the zero
     // byte), then the new k's outer block.
-    LUMORA_SHA256_FORM_TARGET static void finish_retry_step(Vec outer0, Vec outer1, Vec (&s0)[2], Vec (&s1)[2],
-                                                            std::uint8_t* k, std::uint8_t* t) {
+    LUMORA_SHA256_FUSED static void finish_retry_step(Vec outer0, Vec outer1, Vec (&s0)[2], Vec (&s1)[2],
+                                                      std::uint8_t* k, std::uint8_t* t) {
         {
             Vec d0, d1;
             Isa::state_words(s0[0], s1[0], d0, d1);
@@ -137,8 +140,7 @@ struct FusedHmac {
     // blocks built in registers. The key's pad states, the second block of
     // the longer MAC and the outer hashes form a chain of four compressions;
     // T's two ride beside it.
-    LUMORA_SHA256_FORM_TARGET static void retry_step(const std::uint32_t* v_schedules, std::uint8_t* k,
-                                                     std::uint8_t* t) {
+    LUMORA_SHA256_FUSED static void retry_step(const std::uint32_t* v_schedules, std::uint8_t* k, std::uint8_t* t) {
         Vec inner0, inner1, outer0, outer1;
         key_pads(load_be_words(k), load_be_words(k + 16), inner0, inner1, outer0, outer1);
         // The inner hash of t (v and its padding) beside the first block of
@@ -163,9 +165,9 @@ struct FusedHmac {
     // inner hashes is the same (x's last byte, h1, the padding): its schedule
     // is computed once. V's two blocks of the retry step have their schedules
     // recorded for the steps that follow.
-    LUMORA_SHA256_FORM_TARGET static void nonce_seed(const std::uint8_t* x, const std::uint8_t* message_block,
-                                                     const std::uint8_t* h1, std::uint8_t* k, std::uint8_t* v,
-                                                     std::uint8_t* t, std::uint32_t* v_schedules) {
+    LUMORA_SHA256_FUSED static void nonce_seed(const std::uint8_t* x, const std::uint8_t* message_block,
+                                               const std::uint8_t* h1, std::uint8_t* k, std::uint8_t* v,
+                                               std::uint8_t* t, std::uint32_t* v_schedules) {
         const Vec x_a = Isa::load_bytes(x), x_b = Isa::load_bytes(x + 16);
         // Words 8..15 of each K's first inner block: the separator byte (the
         // last byte of a vector holding it), then x's bytes 0..30.
@@ -217,6 +219,9 @@ struct FusedHmac {
             block0 = s0[0];
             block1 = s1[0];
         }
+        // Read back from memory when it is used: kept in registers from here,
+        // the schedule would take stack slots that are never wiped.
+        __asm__ __volatile__("" : : "r"(second_block) : "memory");
         Vec zero_outer0, zero_outer1, k0, k1;
         Isa::load_state(ZERO_KEY_OUTER, zero_outer0, zero_outer1);
         outer_hash(zero_outer0, zero_outer1, block0, block1, k0, k1);
@@ -264,3 +269,5 @@ struct FusedHmac {
 };
 
 }  // namespace lumora::hashes::detail
+
+#undef LUMORA_SHA256_FUSED

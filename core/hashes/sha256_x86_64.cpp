@@ -71,9 +71,9 @@ struct ShaNi {
     // aligned) instead; one whose bit is set in `Recorded` writes the schedule
     // it computes to recorded[lane] (alike).
     template <int N, unsigned Scheduled = 0, unsigned Recorded = 0>
-    LUMORA_TARGET_SHANI static void compress(__m128i (&abef)[N], __m128i (&cdgh)[N], __m128i (&w)[N][4],
-                                             const std::uint32_t* const* wk = nullptr,
-                                             std::uint32_t* const* recorded = nullptr) {
+    LUMORA_TARGET_SHANI __attribute__((always_inline)) static void compress(
+        __m128i (&abef)[N], __m128i (&cdgh)[N], __m128i (&w)[N][4], const std::uint32_t* const* wk = nullptr,
+        std::uint32_t* const* recorded = nullptr) {
         __m128i abef_in[N], cdgh_in[N];
         for (int lane = 0; lane < N; ++lane) {
             abef_in[lane] = abef[lane];
@@ -117,8 +117,8 @@ struct ShaNi {
     }
 
     template <int N>
-    LUMORA_TARGET_SHANI static void compress_blocks(__m128i (&abef)[N], __m128i (&cdgh)[N],
-                                                    const std::uint8_t* const (&blocks)[N]) {
+    LUMORA_TARGET_SHANI __attribute__((always_inline)) static void compress_blocks(
+        __m128i (&abef)[N], __m128i (&cdgh)[N], const std::uint8_t* const (&blocks)[N]) {
         // w[lane][g] holds message words 4g..4g+3, modulo the last four groups.
         __m128i w[N][4];
         for (int lane = 0; lane < N; ++lane)
