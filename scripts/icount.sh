@@ -24,7 +24,7 @@ gcc -shared -fPIC -O2 -Wall -Wextra -o "$OUT/libcount.so" bench/icount/count_plu
 build() {
   local dir="$OUT/$1"
   shift
-  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release -DLUMORA_BUILD_TESTS=OFF -DLUMORA_BUILD_MODULE=OFF \
+  cmake -S . -B "$dir" --no-warn-unused-cli -DCMAKE_BUILD_TYPE=Release -DLUMORA_BUILD_TESTS=OFF -DLUMORA_BUILD_MODULE=OFF \
     -DLUMORA_BUILD_ICOUNT=ON "$@" >/dev/null
   cmake --build "$dir" --target icount_driver -j2 >/dev/null
 }
