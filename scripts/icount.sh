@@ -24,13 +24,17 @@ gcc -shared -fPIC -O2 -Wall -Wextra -o "$OUT/libcount.so" bench/icount/count_plu
 build() {
   local dir="$OUT/$1"
   shift
-  cmake -S . -B "$dir" --no-warn-unused-cli -DCMAKE_BUILD_TYPE=Release -DLUMORA_BUILD_TESTS=OFF -DLUMORA_BUILD_MODULE=OFF \
+  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release -DLUMORA_BUILD_TESTS=OFF -DLUMORA_BUILD_MODULE=OFF \
     -DLUMORA_BUILD_ICOUNT=ON "$@" >/dev/null
   cmake --build "$dir" --target icount_driver -j2 >/dev/null
 }
 echo "== building the count drivers"
 build x86-64
-build aarch64 -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake
+# The toolchain file only when the tree is configured first (CMake warns that
+# it goes unused afterwards).
+toolchain=()
+[ -f "$OUT/aarch64/CMakeCache.txt" ] || toolchain=(-DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake)
+build aarch64 "${toolchain[@]}"
 
 echo "== counting (about a minute)"
 python3 scripts/icount.py --aarch64 "$OUT/aarch64/bench/icount/icount_driver" \
