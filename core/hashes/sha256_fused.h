@@ -1,8 +1,11 @@
 // The nonce derivation's fused HMAC-SHA256 routines (Sha256Form::retry_step
 // and nonce_seed), written once over the vector operations of an instruction
-// form: keys, pads, states and blocks stay in vector registers from one
-// compression to the next, and the only schedule that goes to memory (the
-// set-up's shared second block) is wiped before the routine returns.
+// form: keys, pads, states and blocks pass from one compression to the next
+// as vector values, and the only schedule written to memory (the set-up's
+// shared second block) is wiped before the routine returns. With 32 vector
+// registers (aarch64) nothing else reaches the stack, which
+// scripts/field-codegen.sh checks; x86-64's sixteen leave the compiler some
+// spills.
 //
 // Included by the instruction forms' files (sha256_x86_64.cpp,
 // sha256_aarch64.cpp), each compiled for one target only, after they define
