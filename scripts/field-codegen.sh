@@ -7,7 +7,8 @@
 # same kernels built for x86-64 (LUMORA_PORTABLE_FIELD) must have no branch or
 # call either: they are constant-time only as long as the compiler keeps them
 # branch-free.
-# Prints each kernel's instruction count.
+# Prints each kernel's instruction count. The Armv8 SHA-256 routines, compiled
+# the same way, must not store states or message schedules to the stack.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 source scripts/packages.sh
@@ -62,6 +63,42 @@ check() {
 for opt in -O2 -O3; do
   check aarch64 aarch64-linux-gnu-g++ aarch64-linux-gnu-objdump '^(b|bl|blr|br|cbz|cbnz|tbz|tbnz|b\..*)$' '^adcs |^cinc .*, cs$' "$opt"
 done
+# The Armv8 SHA-256 routines keep message schedules and states in registers:
+# the only vectors they may store to the stack are the nonce set-up's recorded
+# second block (16 vectors, which it wipes); registers d8-d15 are saved for
+# the caller (their values are the caller's).
+check_sha256_armv8() {
+  local opt="$1" obj="$OUT/sha256_aarch64$1.o"
+  aarch64-linux-gnu-g++ -std=c++20 "$opt" -DNDEBUG -Icore -c core/hashes/sha256_aarch64.cpp -o "$obj"
+  aarch64-linux-gnu-objdump -d --no-show-raw-insn "$obj" >"$obj.s"
+  local report
+  report="$(awk '
+    /^[0-9a-f]+ <.*>:$/ { name = substr($2, 2, length($2) - 3); names[++n] = name; stored[name] = 0; next }
+    /^ +[0-9a-f]+:\t/ {
+      split($0, f, "\t"); op = f[2]; sub(/ .*/, "", op)
+      if (op !~ /^st/ || f[3] !~ /\[sp/) next
+      regs = f[3]; sub(/\[.*/, "", regs); count = split(regs, r, ",")
+      for (i = 1; i < count; i++) {
+        gsub(/ /, "", r[i])
+        if (r[i] ~ /^q/) stored[name]++
+        else if (r[i] !~ /^(d(8|9|1[0-5])|x29|x30)$/) other[name] = other[name] " " r[i]
+      }
+    }
+    END { for (i = 1; i <= n; i++) printf "%s %d%s\n", names[i], stored[names[i]], other[names[i]] }' "$obj.s")"
+  echo "aarch64 g++ $opt: SHA-256 Armv8 routines, vectors stored to the stack"
+  while read -r name vectors others; do
+    local allowed=0
+    case "$name" in *nonce_seed*) allowed=16 ;; esac
+    printf '  %-32s %3d %s\n' "$(echo "$name" | sed 's/^_ZN6lumora6hashes6detail[0-9]*//; s/E.*//')" "$vectors" "$others"
+    if [ "$vectors" -gt "$allowed" ] || [ -n "$others" ]; then
+      echo "  aarch64: $name stores state or schedule to the stack" >&2; status=1
+    fi
+  done <<<"$report"
+}
+for opt in -O2 -O3; do
+  check_sha256_armv8 "$opt"
+done
+
 if [ "$(uname -m)" = x86_64 ]; then
   for opt in -O2 -O3; do
     check x86-64 g++ objdump '^(j.*|call.*|ret.+)$' '^adc[a-z]* ' "$opt" -DLUMORA_PORTABLE_FIELD

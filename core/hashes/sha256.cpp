@@ -243,7 +243,8 @@ const Sha256Form* sha256_extension_form() {
     return &SHANI;
 #elif defined(LUMORA_SHA256_EXTENSION)
     static constexpr Sha256Form ARMV8 = {"Armv8 SHA-256", &detail::sha256_compress_armv8,
-                                         &detail::sha256_compress_pair_armv8, nullptr};
+                                         &detail::sha256_compress_pair_armv8, &detail::hmac_sha256_retry_step_armv8,
+                                         &detail::hmac_sha256_nonce_seed_armv8};
     return &ARMV8;
 #else
     return nullptr;

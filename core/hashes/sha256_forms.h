@@ -101,6 +101,9 @@ void hmac_sha256_nonce_seed_shani(const std::uint8_t* x, const std::uint8_t* mes
 void sha256_compress_armv8(Sha256State& state, const std::uint8_t* blocks, std::size_t count);
 void sha256_compress_pair_armv8(Sha256State& a, const std::uint8_t* block_a, Sha256State& b,
                                 const std::uint8_t* block_b);
+void hmac_sha256_retry_step_armv8(const std::uint32_t* v_schedules, std::uint8_t* k, std::uint8_t* t);
+void hmac_sha256_nonce_seed_armv8(const std::uint8_t* x, const std::uint8_t* message_block, const std::uint8_t* h1,
+                                  std::uint8_t* k, std::uint8_t* v, std::uint8_t* t, std::uint32_t* v_schedules);
 #endif
 
 }  // namespace lumora::hashes::detail

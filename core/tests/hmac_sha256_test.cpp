@@ -119,8 +119,8 @@ TEST(HmacSha256, PairEqualsTwoMacs) {
 
 // The retry steps of every form equal the two MACs it stands for, computed
 // one by one, over a chain of steps where each step's K is the previous
-// step's output; and one step pinned to a value computed independently. A
-// form without a fused step (as on aarch64) builds it from the MACs.
+// step's output; and one step pinned to a value computed independently. The
+// portable form with its fused step removed builds the step from the MACs.
 TEST(HmacSha256, RetryStepEqualsItsTwoMacs) {
     static constexpr std::uint8_t ZERO[1] = {0};
     Sha256Form unfused = SHA256_PORTABLE;

@@ -1,0 +1,150 @@
+// The count driver: runs one operation of the core a given number of times,
+// so that an instruction counter (qemu's, valgrind's) run over it with N
+// calls and with none gives the cost of one call as the difference over N.
+//
+//   icount_driver OPERATION CALLS [ARGUMENT...]
+//   icount_driver --path
+//
+// Every run makes one call first, which builds the shared tables the
+// operation reads (Poseidon constants, the curve's parameter set), and then
+// CALLS more: the run with none pays the start-up and the tables exactly as
+// the others do. The module's operations take their arguments as the module
+// functions do, followed by the result the first call must give (a known
+// answer; a mismatch fails the run, so a count is never taken of a wrong
+// computation). The kernels take the hexadecimal texts of kernels.cpp.
+// --path prints the kernel path and SHA-256 form this process runs.
+#include <charconv>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/cpu.h"
+#include "hashes/sha256.h"
+#include "icount/kernels.h"
+#include "sdk/api.h"
+
+namespace lumora::icount {
+
+#if defined(LUMORA_ICOUNT_COPY_PORTABLE)
+inline namespace kernel_portable {
+extern const std::span<const Kernel> KERNELS;
+}
+#endif
+#if defined(LUMORA_ICOUNT_COPY_BASELINE)
+inline namespace kernel_baseline {
+extern const std::span<const Kernel> KERNELS;
+}
+#endif
+#if defined(LUMORA_ICOUNT_COPY_ADX)
+inline namespace kernel_adx {
+extern const std::span<const Kernel> KERNELS;
+}
+#endif
+
+namespace {
+
+namespace api = sdk::api;
+using api::Text;
+
+// The kernels of the copy the module's operations run (sdk/api.cpp makes the
+// same choice).
+std::span<const Kernel> dispatched_kernels() {
+    switch (cpu::dispatch().field) {
+#if defined(LUMORA_ICOUNT_COPY_BASELINE)
+        case cpu::FieldKernel::X86Baseline: return kernel_baseline::KERNELS;
+#endif
+#if defined(LUMORA_ICOUNT_COPY_ADX)
+        case cpu::FieldKernel::X86Adx: return kernel_adx::KERNELS;
+#endif
+        default: return kernel_portable::KERNELS;
+    }
+}
+
+template <class T>
+inline void keep(const T& value) {
+    __asm__ __volatile__("" : : "r"(&value) : "memory");
+}
+
+std::string text_of(const Result<std::string>& result) { return result.ok() ? result.value() : "error"; }
+std::string text_of(const Result<bool>& result) {
+    return result.ok() ? (result.value() ? "true" : "false") : "error";
+}
+
+// A module operation: its argument count, and a call on given arguments
+// that returns the result as text.
+struct Operation {
+    const char* name;
+    std::size_t arguments;
+    std::string (*call)(const Text* args);
+};
+
+#define LUMORA_ICOUNT_CALL1(name) [](const Text* a) { return text_of(api::name(a[0])); }
+#define LUMORA_ICOUNT_CALL2(name) [](const Text* a) { return text_of(api::name(a[0], a[1])); }
+
+constexpr Operation OPERATIONS[] = {
+    {"hash_transfer", 1, LUMORA_ICOUNT_CALL1(hash_transfer)},
+    {"hash_withdraw", 1, LUMORA_ICOUNT_CALL1(hash_withdraw)},
+    {"hash_limit_order", 1, LUMORA_ICOUNT_CALL1(hash_limit_order)},
+    {"hash_liquidate", 1, LUMORA_ICOUNT_CALL1(hash_liquidate)},
+    {"hash_signed_oracle_price", 1, LUMORA_ICOUNT_CALL1(hash_signed_oracle_price)},
+    {"sign_transfer", 2, LUMORA_ICOUNT_CALL2(sign_transfer)},
+    {"sign", 2, LUMORA_ICOUNT_CALL2(sign)},
+    {"eth_sign", 2, LUMORA_ICOUNT_CALL2(eth_sign)},
+    {"verify_signature", 5,
+     [](const Text* a) { return text_of(api::verify_signature(a[0], a[1], a[2], a[3], a[4])); }},
+    {"private_key_from_seed", 1, LUMORA_ICOUNT_CALL1(private_key_from_seed)},
+    {"private_key_to_public_key_xy", 1, LUMORA_ICOUNT_CALL1(private_key_to_public_key_xy)},
+};
+
+int usage() {
+    std::fprintf(stderr, "usage: icount_driver OPERATION CALLS [ARGUMENT...] | --path\noperations:");
+    for (const Operation& op : OPERATIONS) std::fprintf(stderr, " %s", op.name);
+    for (const Kernel& kernel : dispatched_kernels()) std::fprintf(stderr, " %s", kernel.name);
+    std::fprintf(stderr, "\n");
+    return 2;
+}
+
+int run(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--path") == 0) {
+        std::printf("%s %s\n", cpu::path_name(cpu::dispatch()), hashes::sha256_form().name);
+        return 0;
+    }
+    if (argc < 3) return usage();
+    const std::string_view name = argv[1], count = argv[2];
+    std::uint64_t calls = 0;
+    if (std::from_chars(count.data(), count.data() + count.size(), calls).ptr != count.data() + count.size())
+        return usage();
+    const std::vector<Text> args(argv + 3, argv + argc);
+
+    for (const Operation& op : OPERATIONS) {
+        if (name != op.name) continue;
+        if (args.size() != op.arguments + 1) return usage();
+        const std::string first = op.call(args.data());
+        if (first != args.back()) {
+            std::fprintf(stderr, "%s gave %s, not the known answer %s\n", op.name, first.c_str(),
+                         std::string(args.back()).c_str());
+            return 1;
+        }
+        for (std::uint64_t i = 0; i < calls; ++i) keep(op.call(args.data()));
+        return 0;
+    }
+    for (const Kernel& kernel : dispatched_kernels()) {
+        if (name != kernel.name) continue;
+        if (args.size() != kernel.arguments) return usage();
+        if (!kernel.run(args, calls)) {
+            std::fprintf(stderr, "%s: inputs it cannot take\n", kernel.name);
+            return 1;
+        }
+        return 0;
+    }
+    return usage();
+}
+
+}  // namespace
+}  // namespace lumora::icount
+
+int main(int argc, char** argv) { return lumora::icount::run(argc, argv); }
