@@ -209,7 +209,8 @@ bool bind_arguments(const Function& f, PyObject* const* args, Py_ssize_t nargsf,
             if (!shown) return false;
             const std::string_view shown_text = utf8_of(shown.get());
             if (PyErr_Occurred()) return false;
-            raise_type_error(name, " got an unexpected keyword argument '", std::string(shown_text), "'");
+            raise_type_error(name, " got an unexpected keyword argument '", lumora::text::echo_excerpt(shown_text),
+                             "'");
             return false;
         }
         if (bound[slot] != nullptr) {
@@ -239,7 +240,7 @@ bool convert_arguments(const Function& f, const std::array<PyObject*, MAX_PARAMS
             Ref qualname(PyType_GetQualName(Py_TYPE(arg)));
             if (qualname) {
                 const std::string_view q = utf8_of(qualname.get());
-                if (!PyErr_Occurred()) type_name.assign(q);
+                if (!PyErr_Occurred()) type_name = lumora::text::echo_excerpt(q);
             }
             PyErr_Clear();
             raise_type_error("argument '", f.params[i], "': '", type_name,

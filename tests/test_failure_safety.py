@@ -1,5 +1,6 @@
 """Failures that keep secrets and processes safe: a rejected private key is
-never echoed."""
+never echoed, and an echoed input text is cut short."""
+import json
 import random
 
 import pytest
@@ -50,3 +51,52 @@ def test_a_rejected_private_key_is_never_echoed(capfd):
                 assert WITHHELD in err, name
                 for shown in (message, err):
                     assert digits not in shown.lower() and f"{value:x}" not in shown.lower(), (name, shown)
+
+
+CUT = "\u2026"
+
+
+def test_an_echoed_input_text_is_cut_after_200_characters(capfd):
+    doc = json.loads(first_valid("hash_limit_order")["args"][0])
+
+    def boolean_message(value):
+        """The message for a string where the order's boolean belongs."""
+        wrong = json.dumps(dict(doc, is_buying_synthetic=value), ensure_ascii=False)
+        return str(raised(sdk.hash_limit_order, wrong))
+
+    def shown(value):
+        message = boolean_message(value)
+        start = message.index('invalid type: string "') + len('invalid type: string "')
+        return message[start:message.index('", expected a boolean')]
+
+    # Up to 200 characters, unchanged; beyond, the first 200 and an ellipsis.
+    assert shown("b" * 200) == "b" * 200
+    assert shown("b" * 201) == "b" * 200 + CUT
+    # Characters, not bytes: two-, three- and four-byte ones are never split.
+    for ch in ("\u00e9", "\u20ac", "\U0001f600"):
+        assert shown("a" + ch * 300) == "a" + ch * 199 + CUT
+    # Escaped characters count once, before the message escapes them again.
+    assert shown("\n" * 250) == "\\n" * 200 + CUT
+
+    # A hundred megabytes where a boolean belongs: a short message, and a
+    # short line on standard error.
+    capfd.readouterr()
+    message = boolean_message("x" * (100 * 1024 * 1024))
+    assert message.startswith('Couldn\'t get hash: invalid type: string "' + "x" * 200 + CUT + '", expected a boolean')
+    assert len(message) < 400
+    assert len(capfd.readouterr().err) < 500
+
+    # A transfer's document failure is quoted once more inside its abort.
+    message = str(raised(sdk.hash_transfer, json.dumps("t" * 100_000)))
+    assert message.startswith('called `Result::unwrap()` on an `Err` value: Error("invalid type: string \\"'
+                              + "t" * 200 + CUT + '\\", expected struct Transfer"')
+    assert len(message) < 400
+
+    # The binding's own messages: a keyword argument's name, a type's name.
+    error = raised(sdk.sign, **{"k" * 100_000: "0x1"})
+    assert type(error) is TypeError
+    assert str(error) == "sign() got an unexpected keyword argument '" + "k" * 200 + CUT + "'"
+    error = raised(sdk.hash_withdraw, type("T" * 100_000, (), {})())
+    assert type(error) is TypeError
+    assert str(error) == "argument 'json': '" + "T" * 200 + CUT + "' object cannot be converted to 'PyString'"
+    capfd.readouterr()

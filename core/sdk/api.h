@@ -11,6 +11,7 @@
 
 #include "common/error.h"
 #include "common/secret.h"  // a result text may be a private key: its holder wipes it
+#include "common/text.h"    // echo_excerpt, for the binding's own messages
 
 namespace lumora::sdk::api {
 
