@@ -138,7 +138,7 @@ PyObject* panic_exception_type() {
 }
 
 // Raises an abort message as ValueError (caught rows) or PanicException.
-PyObject* raise_abort(const std::string& message, bool caught) {
+PyObject* raise_abort(std::string_view message, bool caught) {
     PyObject* type = caught ? PyExc_ValueError : panic_exception_type();
     if (type == nullptr) return nullptr;
     Ref text(PyUnicode_FromStringAndSize(message.data(), static_cast<Py_ssize_t>(message.size())));
@@ -256,47 +256,57 @@ bool convert_arguments(const Function& f, const std::array<PyObject*, MAX_PARAMS
 // ---------------------------------------------------------------------------
 // The one binder
 
-PyObject* call_function(const Function& f, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
-    std::array<PyObject*, MAX_PARAMS> bound{};
-    Args text{};
-    if (!bind_arguments(f, args, nargsf, kwnames, bound) || !convert_arguments(f, bound, text)) return nullptr;
+// Releases the interpreter lock for its lifetime, and takes it back on every
+// way out, unwinding included.
+class InterpreterLockReleased {
+public:
+    InterpreterLockReleased() : state_(PyEval_SaveThread()) {}
+    InterpreterLockReleased(const InterpreterLockReleased&) = delete;
+    InterpreterLockReleased& operator=(const InterpreterLockReleased&) = delete;
+    ~InterpreterLockReleased() { PyEval_RestoreThread(state_); }
 
-    // The core works on the copied-out views only, so other threads may run meanwhile.
-    // This guard is the only place that catches aborts.
-    Outcome value;
-    std::string abort_message;
-    bool aborted = false;
-    Py_BEGIN_ALLOW_THREADS
-    try {
-        Result<Outcome> r = f.op(text);
-        if (r.ok()) {
-            value = std::move(r).value();
-        } else {
-            abort_message = std::string(f.context) + ": " + r.error().report();
-            lumora::write_abort_diagnostic(abort_message);
-            aborted = true;
-        }
-    } catch (const Abort& a) {
-        abort_message = a.message();
-        aborted = true;
-    } catch (const std::bad_alloc&) {
-        abort_message = "memory allocation failed";
-        lumora::write_abort_diagnostic(abort_message);
-        aborted = true;
-    } catch (...) {
-        abort_message = "unexpected failure in native code";
-        lumora::write_abort_diagnostic(abort_message);
-        aborted = true;
+private:
+    PyThreadState* state_;
+};
+
+// Runs the row's operation without the interpreter lock: the core works on
+// the copied-out views only, so other threads may run meanwhile. A failure
+// the operation returns becomes an abort, with the row's context in front.
+Outcome run_operation(const Function& f, const Args& text) {
+    const InterpreterLockReleased released;
+    Result<Outcome> r = f.op(text);
+    if (!r.ok()) {
+        std::string message = std::string(f.context) + ": " + r.error().report();
+        lumora::write_abort_diagnostic(message);
+        throw Abort(std::move(message));
     }
-    Py_END_ALLOW_THREADS
+    return std::move(r).value();
+}
 
-    if (aborted) return raise_abort(abort_message, f.caught);
-    if (const bool* b = std::get_if<bool>(&value)) return Py_NewRef(*b ? Py_True : Py_False);
-    std::string& s = std::get<std::string>(value);
-    PyObject* result = PyUnicode_FromStringAndSize(s.data(), static_cast<Py_ssize_t>(s.size()));
-    // A result may be a derived private key: the native copy goes once Python has its own.
-    lumora::wipe_bytes(s.data(), s.size());
-    return result;
+PyObject* call_function(const Function& f, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
+    // The only guard: every C++ exception of a call ends here, with the
+    // interpreter lock held. Running out of memory anywhere, in the core or
+    // here, is MemoryError; the handlers themselves allocate nothing.
+    try {
+        std::array<PyObject*, MAX_PARAMS> bound{};
+        Args text{};
+        if (!bind_arguments(f, args, nargsf, kwnames, bound) || !convert_arguments(f, bound, text)) return nullptr;
+        Outcome value = run_operation(f, text);
+        if (const bool* b = std::get_if<bool>(&value)) return Py_NewRef(*b ? Py_True : Py_False);
+        std::string& s = std::get<std::string>(value);
+        PyObject* result = PyUnicode_FromStringAndSize(s.data(), static_cast<Py_ssize_t>(s.size()));
+        // A result may be a derived private key: the native copy goes once Python has its own.
+        lumora::wipe_bytes(s.data(), s.size());
+        return result;
+    } catch (const Abort& a) {
+        return raise_abort(a.message(), f.caught);
+    } catch (const std::bad_alloc&) {
+        return PyErr_NoMemory();
+    } catch (...) {
+        constexpr std::string_view message = "unexpected failure in native code";
+        lumora::write_abort_diagnostic(message);
+        return raise_abort(message, f.caught);
+    }
 }
 
 template <std::size_t I>

@@ -1,7 +1,12 @@
 """Failures that keep secrets and processes safe: a rejected private key is
-never echoed, and an echoed input text is cut short."""
+never echoed, an echoed input text is cut short, and running out of memory
+raises MemoryError from every function, after which the process goes on."""
 import json
+import os
 import random
+import subprocess
+import sys
+import textwrap
 
 import pytest
 
@@ -100,3 +105,55 @@ def test_an_echoed_input_text_is_cut_after_200_characters(capfd):
     assert type(error) is TypeError
     assert str(error) == "argument 'json': '" + "T" * 200 + CUT + "' object cannot be converted to 'PyString'"
     capfd.readouterr()
+
+
+# In a process of its own for each function: a valid call, the same function
+# under an address-space limit with an input whose handling needs more than
+# the limit leaves, then the valid call again.
+OUT_OF_MEMORY = textwrap.dedent(
+    """
+    import json, resource, sys
+    import lumora_python_sdk as sdk
+
+    name, valid_args, expected = json.loads(sys.argv[1])
+    size = 16 * 1024 * 1024
+    if name.startswith(("hash_", "sign_")):
+        # A document that is one long string: its message needs a copy of it.
+        args = ['"' + "a" * size + '"'] + valid_args[1:]
+    else:
+        # These copy nothing of their texts; the failing allocation is the
+        # UTF-8 form of a text that is stored one byte per character.
+        args = ["\\u00e9" * size] * len(valid_args)
+    function = getattr(sdk, name)
+
+    def address_space():
+        with open("/proc/self/status") as status:
+            return next(int(l.split()[1]) * 1024 for l in status if l.startswith("VmSize:"))
+
+    before = function(*valid_args)
+    soft, hard = resource.getrlimit(resource.RLIMIT_AS)
+    resource.setrlimit(resource.RLIMIT_AS, (address_space() + size // 4, hard))
+    try:
+        function(*args)
+        outcome = "returned"
+    except MemoryError:
+        outcome = "MemoryError"
+    except BaseException as e:
+        outcome = type(e).__name__ + ": " + str(e)[:300]
+    finally:
+        resource.setrlimit(resource.RLIMIT_AS, (soft, hard))
+    print(json.dumps([before == expected, outcome, function(*valid_args) == expected]))
+    """
+)
+
+
+@pytest.mark.skipif(not sys.platform.startswith("linux"), reason="reads /proc/self/status")
+@pytest.mark.parametrize("name", sorted({name for name, _ in load_function_cases()}))
+def test_running_out_of_memory_raises_memory_error(name):
+    case = first_valid(name)
+    # An instrumented build's allocator returns null instead of aborting.
+    env = dict(os.environ, ASAN_OPTIONS=os.environ.get("ASAN_OPTIONS", "") + ":allocator_may_return_null=1")
+    run = subprocess.run([sys.executable, "-c", OUT_OF_MEMORY, json.dumps([name, case["args"], case["result"]])],
+                         capture_output=True, text=True, env=env)
+    assert run.returncode == 0, run.stderr
+    assert json.loads(run.stdout) == [True, "MemoryError", True], run.stderr
