@@ -2,7 +2,6 @@
 never echoed, an echoed input text is cut short, and running out of memory
 raises MemoryError from every function, after which the process goes on."""
 import json
-import os
 import random
 import subprocess
 import sys
@@ -11,7 +10,7 @@ import textwrap
 import pytest
 
 import lumora_python_sdk as sdk
-from conftest import load_function_cases
+from conftest import load_function_cases, under_address_sanitizer
 
 L = 2736030358979909402780800718157159386076813972158567259200215660948447373041
 WITHHELD = "Cannot convert into prime field value: the private key is not an element of the field"
@@ -132,7 +131,11 @@ OUT_OF_MEMORY = textwrap.dedent(
 
     before = function(*valid_args)
     soft, hard = resource.getrlimit(resource.RLIMIT_AS)
-    resource.setrlimit(resource.RLIMIT_AS, (address_space() + size // 4, hard))
+    limit = address_space() + size // 4
+    resource.setrlimit(resource.RLIMIT_AS, (limit, hard))
+    if resource.getrlimit(resource.RLIMIT_AS)[0] != limit:
+        print(json.dumps("unlimited"))  # qemu-user accepts the limit and ignores it
+        sys.exit()
     try:
         function(*args)
         outcome = "returned"
@@ -148,12 +151,14 @@ OUT_OF_MEMORY = textwrap.dedent(
 
 
 @pytest.mark.skipif(not sys.platform.startswith("linux"), reason="reads /proc/self/status")
+@pytest.mark.skipif(under_address_sanitizer(), reason="the sanitizer's own allocations die under the limit")
 @pytest.mark.parametrize("name", sorted({name for name, _ in load_function_cases()}))
 def test_running_out_of_memory_raises_memory_error(name):
     case = first_valid(name)
-    # An instrumented build's allocator returns null instead of aborting.
-    env = dict(os.environ, ASAN_OPTIONS=os.environ.get("ASAN_OPTIONS", "") + ":allocator_may_return_null=1")
     run = subprocess.run([sys.executable, "-c", OUT_OF_MEMORY, json.dumps([name, case["args"], case["result"]])],
-                         capture_output=True, text=True, env=env)
+                         capture_output=True, text=True)
     assert run.returncode == 0, run.stderr
-    assert json.loads(run.stdout) == [True, "MemoryError", True], run.stderr
+    outcome = json.loads(run.stdout)
+    if outcome == "unlimited":
+        pytest.skip("setting an address-space limit has no effect here (an emulator)")
+    assert outcome == [True, "MemoryError", True], run.stderr

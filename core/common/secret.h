@@ -67,7 +67,7 @@ private:
 // one comes within a quarter of this. Instrumented builds (sanitizers, no
 // optimisation) use several times the stack and wipe more.
 #if defined(__SANITIZE_ADDRESS__) || !defined(__OPTIMIZE__)
-inline constexpr std::size_t STACK_WIPE_BYTES = 256 * 1024;
+inline constexpr std::size_t STACK_WIPE_BYTES = 64 * 1024;
 #else
 inline constexpr std::size_t STACK_WIPE_BYTES = 16 * 1024;
 #endif
