@@ -137,14 +137,38 @@ PyObject* panic_exception_type() {
     return type;  // borrowed; null with an exception set when creation failed
 }
 
-// Raises an abort message as ValueError (caught rows) or PanicException.
-PyObject* raise_abort(const std::string& message, bool caught) {
-    PyObject* type = caught ? PyExc_ValueError : panic_exception_type();
+// Raises an abort message as an exception of the given class (borrowed; null
+// when creating it failed, with that exception set).
+PyObject* raise_abort(std::string_view message, PyObject* type) {
     if (type == nullptr) return nullptr;
     Ref text(PyUnicode_FromStringAndSize(message.data(), static_cast<Py_ssize_t>(message.size())));
     if (!text) return nullptr;
     PyErr_SetObject(type, text.get());
     return nullptr;
+}
+
+// The class an abort becomes: ValueError for the rows that catch it,
+// PanicException for the others, ImportError while the module is set up.
+PyObject* value_error_type() { return PyExc_ValueError; }
+PyObject* import_error_type() { return PyExc_ImportError; }
+
+// The only guard: every C++ exception that the core or this file throws ends
+// here, with the interpreter lock held. An abort raises `abort_type()` with
+// its message; running out of memory anywhere is MemoryError, and that
+// handler allocates nothing.
+template <class Body>
+PyObject* guarded(PyObject* (*abort_type)(), Body&& body) {
+    try {
+        return body();
+    } catch (const Abort& a) {
+        return raise_abort(a.message(), abort_type());
+    } catch (const std::bad_alloc&) {
+        return PyErr_NoMemory();
+    } catch (...) {
+        constexpr std::string_view message = "unexpected failure in native code";
+        lumora::write_abort_diagnostic(message);
+        return raise_abort(message, abort_type());
+    }
 }
 
 template <class... T>
@@ -209,7 +233,8 @@ bool bind_arguments(const Function& f, PyObject* const* args, Py_ssize_t nargsf,
             if (!shown) return false;
             const std::string_view shown_text = utf8_of(shown.get());
             if (PyErr_Occurred()) return false;
-            raise_type_error(name, " got an unexpected keyword argument '", std::string(shown_text), "'");
+            raise_type_error(name, " got an unexpected keyword argument '", lumora::text::echo_excerpt(shown_text),
+                             "'");
             return false;
         }
         if (bound[slot] != nullptr) {
@@ -239,7 +264,7 @@ bool convert_arguments(const Function& f, const std::array<PyObject*, MAX_PARAMS
             Ref qualname(PyType_GetQualName(Py_TYPE(arg)));
             if (qualname) {
                 const std::string_view q = utf8_of(qualname.get());
-                if (!PyErr_Occurred()) type_name.assign(q);
+                if (!PyErr_Occurred()) type_name = lumora::text::echo_excerpt(q);
             }
             PyErr_Clear();
             raise_type_error("argument '", f.params[i], "': '", type_name,
@@ -255,47 +280,46 @@ bool convert_arguments(const Function& f, const std::array<PyObject*, MAX_PARAMS
 // ---------------------------------------------------------------------------
 // The one binder
 
-PyObject* call_function(const Function& f, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
-    std::array<PyObject*, MAX_PARAMS> bound{};
-    Args text{};
-    if (!bind_arguments(f, args, nargsf, kwnames, bound) || !convert_arguments(f, bound, text)) return nullptr;
+// Releases the interpreter lock for its lifetime, and takes it back on every
+// way out, unwinding included.
+class InterpreterLockReleased {
+public:
+    InterpreterLockReleased() : state_(PyEval_SaveThread()) {}
+    InterpreterLockReleased(const InterpreterLockReleased&) = delete;
+    InterpreterLockReleased& operator=(const InterpreterLockReleased&) = delete;
+    ~InterpreterLockReleased() { PyEval_RestoreThread(state_); }
 
-    // The core works on the copied-out views only, so other threads may run meanwhile.
-    // This guard is the only place that catches aborts.
-    Outcome value;
-    std::string abort_message;
-    bool aborted = false;
-    Py_BEGIN_ALLOW_THREADS
-    try {
-        Result<Outcome> r = f.op(text);
-        if (r.ok()) {
-            value = std::move(r).value();
-        } else {
-            abort_message = std::string(f.context) + ": " + r.error().report();
-            lumora::write_abort_diagnostic(abort_message);
-            aborted = true;
-        }
-    } catch (const Abort& a) {
-        abort_message = a.message();
-        aborted = true;
-    } catch (const std::bad_alloc&) {
-        abort_message = "memory allocation failed";
-        lumora::write_abort_diagnostic(abort_message);
-        aborted = true;
-    } catch (...) {
-        abort_message = "unexpected failure in native code";
-        lumora::write_abort_diagnostic(abort_message);
-        aborted = true;
+private:
+    PyThreadState* state_;
+};
+
+// Runs the row's operation without the interpreter lock: the core works on
+// the copied-out views only, so other threads may run meanwhile. A failure
+// the operation returns becomes an abort, with the row's context in front.
+Outcome run_operation(const Function& f, const Args& text) {
+    const InterpreterLockReleased released;
+    Result<Outcome> r = f.op(text);
+    if (!r.ok()) {
+        std::string message = std::string(f.context) + ": " + r.error().report();
+        lumora::write_abort_diagnostic(message);
+        throw Abort(std::move(message));
     }
-    Py_END_ALLOW_THREADS
+    return std::move(r).value();
+}
 
-    if (aborted) return raise_abort(abort_message, f.caught);
-    if (const bool* b = std::get_if<bool>(&value)) return Py_NewRef(*b ? Py_True : Py_False);
-    std::string& s = std::get<std::string>(value);
-    PyObject* result = PyUnicode_FromStringAndSize(s.data(), static_cast<Py_ssize_t>(s.size()));
-    // A result may be a derived private key: the native copy goes once Python has its own.
-    lumora::wipe_bytes(s.data(), s.size());
-    return result;
+PyObject* call_function(const Function& f, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
+    return guarded(f.caught ? value_error_type : panic_exception_type, [&]() -> PyObject* {
+        std::array<PyObject*, MAX_PARAMS> bound{};
+        Args text{};
+        if (!bind_arguments(f, args, nargsf, kwnames, bound) || !convert_arguments(f, bound, text)) return nullptr;
+        Outcome value = run_operation(f, text);
+        if (const bool* b = std::get_if<bool>(&value)) return Py_NewRef(*b ? Py_True : Py_False);
+        std::string& s = std::get<std::string>(value);
+        PyObject* result = PyUnicode_FromStringAndSize(s.data(), static_cast<Py_ssize_t>(s.size()));
+        // A result may be a derived private key: the native copy goes once Python has its own.
+        lumora::wipe_bytes(s.data(), s.size());
+        return result;
+    });
 }
 
 template <std::size_t I>
@@ -346,7 +370,7 @@ bool add_function(PyObject* module, PyObject* module_name, PyMethodDef* def) {
         const std::string message = "could not append __name__ to __all__";
         lumora::write_abort_diagnostic(message);
         PyErr_Clear();
-        raise_abort(message, false);
+        raise_abort(message, panic_exception_type());
         return false;
     }
     return PyObject_SetAttr(module, name.get(), function.get()) == 0;
@@ -355,20 +379,12 @@ bool add_function(PyObject* module, PyObject* module_name, PyMethodDef* def) {
 // Builds the core's shared tables while the interpreter lock is held, so no
 // other thread of this interpreter can fork meanwhile and no call afterwards
 // builds anything under a lock a forked child would inherit
-// (api::prepare()). The import is the other way into the core besides the
-// binder, and this its guard; false with an exception set.
+// (api::prepare()); false with an exception set.
 bool prepare_core() {
-    try {
+    return guarded(import_error_type, [] {
         api::prepare();
-        return true;
-    } catch (const Abort& a) {
-        PyErr_SetString(PyExc_ImportError, a.message().c_str());
-    } catch (const std::bad_alloc&) {
-        PyErr_NoMemory();
-    } catch (...) {
-        PyErr_SetString(PyExc_ImportError, "unexpected failure in native code");
-    }
-    return false;
+        return Py_None;  // borrowed, only a mark of success
+    }) != nullptr;
 }
 
 }  // namespace

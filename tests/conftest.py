@@ -26,3 +26,14 @@ def raised_class(fn) -> str:
     except BaseException as error:  # PanicException is a BaseException
         return type(error).__name__
     raise AssertionError(f"{fn.__name__} accepted malformed arguments")
+
+
+def under_address_sanitizer() -> bool:
+    """Whether this process runs with AddressSanitizer's runtime (the
+    sanitizer check preloads it): its allocator and shadow memory defeat
+    checks that read all of memory or limit the address space."""
+    try:
+        with open("/proc/self/maps") as maps:
+            return "libasan" in maps.read()
+    except OSError:
+        return False

@@ -62,6 +62,15 @@ void append_escaped(std::string& out, std::uint32_t cp, Quoting quoting) {
     }
 }
 
+std::string echo_excerpt(std::string_view text) {
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const bool continuation = (static_cast<unsigned char>(text[i]) & 0xc0) == 0x80;
+        if (!continuation && characters++ == ECHO_CHARACTERS) return std::string(text.substr(0, i)) + "\u2026";
+    }
+    return std::string(text);
+}
+
 std::string quote_debug(std::string_view text) {
     std::string out;
     out.reserve(text.size() + 2);

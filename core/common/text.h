@@ -30,6 +30,17 @@ void append_utf8(std::string& out, std::uint32_t code_point);
 enum class Quoting { DebugString, DebugChar, Json };
 void append_escaped(std::string& out, std::uint32_t code_point, Quoting quoting);
 
+// How much of an input text a message echoes: a message stays small whatever
+// the caller passed (a 100 MB string where a boolean belongs is named by its
+// start).
+inline constexpr std::size_t ECHO_CHARACTERS = 200;
+
+// `text` as a message echoes it: unchanged when it has at most
+// ECHO_CHARACTERS characters, else its first ECHO_CHARACTERS characters
+// followed by "…" (U+2026). Characters are code points, counted by the lead
+// bytes of their UTF-8 encoding, so a cut never splits one.
+std::string echo_excerpt(std::string_view text);
+
 // `text` in double quotes, escaped as DebugString; only the ASCII and C1
 // characters are looked at, other UTF-8 is kept byte for byte.
 std::string quote_debug(std::string_view text);

@@ -109,7 +109,7 @@ std::string describe(const Summary& value) {
                 case Number::Kind::Float: return "floating point `" + format_float(value.number.f) + "`";
             }
             break;
-        case Summary::Kind::String: return "string " + text::quote_debug(value.text);
+        case Summary::Kind::String: return "string " + text::quote_debug(text::echo_excerpt(value.text));
         case Summary::Kind::Sequence: return "sequence";
         case Summary::Kind::Map: return "map";
     }

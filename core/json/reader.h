@@ -53,7 +53,8 @@ struct Summary {
 
 // How a value of the wrong type is named in "invalid type: …" messages:
 // "null", "boolean `true`", "integer `5`", "floating point `1.5`",
-// "string \"…\"", "sequence", "map".
+// "string \"…\"" (a long string cut by text::echo_excerpt), "sequence",
+// "map".
 std::string describe(const Summary& value);
 
 class Reader {

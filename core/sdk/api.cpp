@@ -2,6 +2,7 @@
 // runs (see operation_table.h). Compiled once, for the baseline of the target.
 #include "sdk/api.h"
 
+#include "common/secret.h"
 #include "hashes/sha256.h"
 #include "sdk/operation_table.h"
 
@@ -61,8 +62,22 @@ const OperationTable& dispatched_operation_table() {
 
 namespace lumora::sdk::api {
 
-#define LUMORA_SDK_FORWARD_OPERATION(result, name, params, args) \
-    result name params { return dispatched_operation_table().name args; }
+namespace {
+
+// What a forwarding function holds while its operation runs: for a SECRET
+// row, the stack wipe, which runs after the result is made; nothing for a
+// PUBLIC one.
+struct NoWipe {};
+using Wipe_SECRET = StackWipe;
+using Wipe_PUBLIC = NoWipe;
+
+}  // namespace
+
+#define LUMORA_SDK_FORWARD_OPERATION(result, name, params, args, inputs) \
+    result name params {                                                  \
+        [[maybe_unused]] const Wipe_##inputs wipe;                        \
+        return dispatched_operation_table().name args;                    \
+    }
 LUMORA_SDK_OPERATIONS(LUMORA_SDK_FORWARD_OPERATION)
 #undef LUMORA_SDK_FORWARD_OPERATION
 

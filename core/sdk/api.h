@@ -11,6 +11,7 @@
 
 #include "common/error.h"
 #include "common/secret.h"  // a result text may be a private key: its holder wipes it
+#include "common/text.h"    // echo_excerpt, for the binding's own messages
 
 namespace lumora::sdk::api {
 
@@ -19,33 +20,36 @@ using Text = std::string_view;
 }  // namespace lumora::sdk::api
 
 // The seventeen operations, one row each: the result, the name (that of the
-// module function it serves), the parameters, and the same names as the
-// arguments of a call. The list is written here once; the declarations
-// below, each copy of the core's own (sdk/operations.h), the dispatch table
-// and its forwarding functions (sdk/operation_table.h, api.cpp) are made
-// from it. Results are the texts the module returns (digest or key texts,
-// compact JSON documents) or truth values.
-#define LUMORA_SDK_OPERATIONS(X)                                                                        \
-    X(Result<bool>, verify_signature, (Text sig_r, Text sig_s, Text pub_key_x, Text pub_key_y, Text msg), \
-      (sig_r, sig_s, pub_key_x, pub_key_y, msg))                                                        \
-    X(Result<std::string>, sign_withdraw, (Text json, Text pri_key), (json, pri_key))                   \
-    X(Result<std::string>, sign_transfer, (Text json, Text pri_key), (json, pri_key))                   \
-    X(Result<std::string>, sign_limit_order, (Text json, Text pri_key), (json, pri_key))                \
-    X(Result<std::string>, sign_liquidate, (Text json, Text pri_key), (json, pri_key))                  \
-    X(Result<std::string>, sign_signed_oracle_price, (Text json, Text pri_key), (json, pri_key))        \
-    X(Result<std::string>, hash_withdraw, (Text json), (json))                                          \
-    X(Result<std::string>, hash_transfer, (Text json), (json))                                          \
-    X(Result<std::string>, hash_limit_order, (Text json), (json))                                       \
-    X(Result<std::string>, hash_liquidate, (Text json), (json))                                         \
-    X(Result<std::string>, hash_signed_oracle_price, (Text json), (json))                               \
-    X(Result<std::string>, sign, (Text private_key, Text msg), (private_key, msg))                      \
-    X(Result<std::string>, eth_sign, (Text private_key, Text msg), (private_key, msg))                  \
-    X(Result<std::string>, private_key_from_seed, (Text seed), (seed))                                  \
-    X(Result<bool>, is_on_curve, (Text x, Text y), (x, y))                                              \
-    X(Result<std::string>, public_key_to_xy, (Text public_key), (public_key))                           \
-    X(Result<std::string>, private_key_to_public_key_xy, (Text private_key), (private_key))
+// module function it serves), the parameters, the same names as the
+// arguments of a call, and whether an argument is a secret, a private key
+// or a seed (SECRET), or none is (PUBLIC). The list is written here once;
+// the declarations below, each copy of the core's own (sdk/operations.h),
+// the dispatch table and its forwarding functions (sdk/operation_table.h,
+// api.cpp) are made from it. Results are the texts the module returns
+// (digest or key texts, compact JSON documents) or truth values. The
+// forwarding function of a SECRET row wipes the stack the operation ran on
+// once it is done (StackWipe, common/secret.h).
+#define LUMORA_SDK_OPERATIONS(X)                                                                             \
+    X(Result<bool>, verify_signature, (Text sig_r, Text sig_s, Text pub_key_x, Text pub_key_y, Text msg),      \
+      (sig_r, sig_s, pub_key_x, pub_key_y, msg), PUBLIC)                                                     \
+    X(Result<std::string>, sign_withdraw, (Text json, Text pri_key), (json, pri_key), SECRET)                \
+    X(Result<std::string>, sign_transfer, (Text json, Text pri_key), (json, pri_key), SECRET)                \
+    X(Result<std::string>, sign_limit_order, (Text json, Text pri_key), (json, pri_key), SECRET)             \
+    X(Result<std::string>, sign_liquidate, (Text json, Text pri_key), (json, pri_key), SECRET)               \
+    X(Result<std::string>, sign_signed_oracle_price, (Text json, Text pri_key), (json, pri_key), SECRET)     \
+    X(Result<std::string>, hash_withdraw, (Text json), (json), PUBLIC)                                       \
+    X(Result<std::string>, hash_transfer, (Text json), (json), PUBLIC)                                       \
+    X(Result<std::string>, hash_limit_order, (Text json), (json), PUBLIC)                                    \
+    X(Result<std::string>, hash_liquidate, (Text json), (json), PUBLIC)                                      \
+    X(Result<std::string>, hash_signed_oracle_price, (Text json), (json), PUBLIC)                            \
+    X(Result<std::string>, sign, (Text private_key, Text msg), (private_key, msg), SECRET)                   \
+    X(Result<std::string>, eth_sign, (Text private_key, Text msg), (private_key, msg), SECRET)               \
+    X(Result<std::string>, private_key_from_seed, (Text seed), (seed), SECRET)                               \
+    X(Result<bool>, is_on_curve, (Text x, Text y), (x, y), PUBLIC)                                           \
+    X(Result<std::string>, public_key_to_xy, (Text public_key), (public_key), PUBLIC)                        \
+    X(Result<std::string>, private_key_to_public_key_xy, (Text private_key), (private_key), SECRET)
 
-#define LUMORA_SDK_DECLARE_OPERATION(result, name, params, args) result name params;
+#define LUMORA_SDK_DECLARE_OPERATION(result, name, params, args, inputs) result name params;
 
 namespace lumora::sdk::api {
 

@@ -20,17 +20,15 @@ std::string bytes_to_hex(std::span<const std::uint8_t> bytes) {
     return out;
 }
 
-// The Fs of a big-endian key, range-checked in constant time.
+// The Fs of a big-endian key, range-checked in constant time. A key of l or
+// more is refused without its value: a rejected key is still the caller's
+// secret, and a message may end up in a log.
 Result<Secret<Fs>> fs_from_bytes_be(std::span<const std::uint8_t, 32> bytes) {
     const Secret<field::Repr> repr(integers::from_bytes_be(bytes));
     bool below = Fs::is_below_modulus(*repr);
     // Public: a key of l or more is refused, and the refusal is the API's answer.
     LUMORA_DECLASSIFY(&below, sizeof below);
-    if (!below) {
-        // Public: the failure's message carries the value.
-        LUMORA_DECLASSIFY(&repr.get(), sizeof repr.get());
-        return ConversionError::prime_field_decoding_error(field::not_in_field_message(*repr));
-    }
+    if (!below) return ConversionError::prime_field_decoding_error("the private key is not an element of the field");
     return Secret<Fs>(Fs::from_raw(*repr));
 }
 

@@ -45,9 +45,10 @@ struct ConversionError {
 };
 
 struct FeConvert {
-    // 32 bytes, most significant first, as an Fs; another length gives
-    // incorrect_input_size(length, 32), a value of l or more
-    // prime_field_decoding_error with the field's message.
+    // 32 bytes of a private key, most significant first, as an Fs; another
+    // length gives incorrect_input_size(length, 32), a value of l or more
+    // prime_field_decoding_error("the private key is not an element of the
+    // field"), which withholds the value.
     static Result<Fs> from_bytes(std::span<const std::uint8_t> bytes);
     // The canonical integer as 64 lowercase hexadecimal digits, no prefix.
     static std::string to_hex(const Fs& value);

@@ -23,7 +23,7 @@ namespace lumora::sdk {
 
 struct OperationTable {
     using Text = api::Text;
-#define LUMORA_SDK_OPERATION_POINTER(result, name, params, args) result(*name) params;
+#define LUMORA_SDK_OPERATION_POINTER(result, name, params, args, inputs) result(*name) params;
     LUMORA_SDK_OPERATIONS(LUMORA_SDK_OPERATION_POINTER)
 #undef LUMORA_SDK_OPERATION_POINTER
     // The field kernels the copy was compiled with.

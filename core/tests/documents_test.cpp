@@ -30,6 +30,12 @@ const std::string TRANSFER_BODY =
     R"({"sender_position_id":"1","receiver_public_key":"0x2","receiver_position_id":"3","amount":"4",)"
     R"("asset_id":"0x5","nonce":"6","public_key":"0x7","expiration_timestamp":"8")";
 
+std::string repeat(std::string_view text, std::size_t times) {
+    std::string out;
+    for (std::size_t i = 0; i < times; ++i) out += text;
+    return out;
+}
+
 struct Case {
     std::string doc;
     std::string expected;
@@ -273,6 +279,11 @@ TEST(DocumentEncodings, WrongTypeDescriptions) {
          "string \"a\\\"b\\\\c\\n\\t\\r\\0\\u{1}\\u{7f}\\u{80}é😀\""},
         {"[1, [2]]", "sequence"},
         {"{\"a\": {}}", "map"},
+        // A long string is named by its first 200 characters (not bytes).
+        {"\"" + std::string(200, 'b') + "\"", "string \"" + std::string(200, 'b') + "\""},
+        {"\"" + std::string(201, 'b') + "\"", "string \"" + std::string(200, 'b') + "…\""},
+        {"\"" + repeat("é", 300) + "\"", "string \"" + repeat("é", 200) + "…\""},
+        {"\"" + repeat("\\n", 201) + "\"", "string \"" + repeat("\\n", 200) + "…\""},
     };
     for (const auto& [value, description] : cases) {
         // Own field: a boolean, read directly.

@@ -14,6 +14,7 @@ namespace {
 
 const std::string L_HEX = "060c89ce5c263405370a08b6d0302b0bab3eedb83920ee0a677297dc392126f1";
 const std::string L_MINUS_1_HEX = "060c89ce5c263405370a08b6d0302b0bab3eedb83920ee0a677297dc392126f0";
+const std::string KEY_NOT_IN_FIELD = "Cannot convert into prime field value: the private key is not an element of the field";
 
 std::string abort_message(const std::function<void()>& f) {
     try {
@@ -38,8 +39,7 @@ TEST(FeConvert, BytesAndHex) {
         EXPECT_TRUE(r.error().causes.empty());
     }
     const auto l = U256::from_str(L_HEX).value().to_bytes_be();
-    EXPECT_EQ(FeConvert::from_bytes(l).error().message,
-              "Cannot convert into prime field value: 0x" + L_HEX + " is not an element of the field");
+    EXPECT_EQ(FeConvert::from_bytes(l).error().message, KEY_NOT_IN_FIELD);
     EXPECT_EQ(ConversionError::hex_decoding_error("Odd number of digits").message,
               "Cannot decode hex: Odd number of digits");
     EXPECT_EQ(ConversionError::parsing_error("x").message, "Cannot parse value x");
@@ -66,9 +66,9 @@ TEST(PrivateKeyText, Failures) {
         {"0x0x" + std::string(63, '0') + "g", "Invalid character 'g' at position 63"},
         {zeros64.substr(0, 10) + "\xc3\xa9" + zeros64.substr(12), "Invalid character '\xc3\x83' at position 10"},
         {zeros64.substr(0, 3) + "'" + zeros64.substr(4), "Invalid character '\\'' at position 3"},
-        {L_HEX, "Cannot convert into prime field value: 0x" + L_HEX + " is not an element of the field"},
-        {std::string(64, 'f'),
-         "Cannot convert into prime field value: 0x" + std::string(64, 'f') + " is not an element of the field"},
+        // A rejected key is never echoed.
+        {L_HEX, KEY_NOT_IN_FIELD},
+        {"0x0x" + std::string(64, 'f'), KEY_NOT_IN_FIELD},
     };
     for (const auto& c : cases) {
         const auto r = private_key_from_string(c.text);

@@ -28,7 +28,9 @@ which derives from ``BaseException``, not ``Exception``, and cannot be
 imported: catch it by class name and module. Every such failure is also
 written to standard error. An argument that is not a ``str``, or wrong
 argument names or counts, raise ``TypeError``; a ``str`` holding a lone
-surrogate raises ``UnicodeEncodeError``. Calls release the interpreter lock
+surrogate raises ``UnicodeEncodeError``; running out of memory raises
+``MemoryError``. No message holds a private key, and an input text a message
+echoes is cut after 200 characters. Calls release the interpreter lock
 while the native work runs, so threads may call in parallel.
 """
 
