@@ -189,12 +189,15 @@ TEST(Fr, SquareRootsOfQuotients) {
         const auto root = sqrt_ratio_var(u, v);
         const auto reference = sqrt_var(u * *v.inverse_var());
         ASSERT_EQ(root.has_value(), reference.has_value()) << u.to_hex() << " " << v.to_hex();
+        if (i % 3 == 1) EXPECT_TRUE(root.has_value()) << "a square times v over v has a root";
         if (!root) continue;
         ++residues;
         EXPECT_EQ(root->square() * v, u);
         EXPECT_TRUE(*root == *reference || *root == -*reference);
     }
-    EXPECT_GT(residues, 70);
+    // The 40 quotients made squares, and some of the 80 others (about half
+    // are residues; none of them being one has probability 2^-80).
+    EXPECT_GT(residues, 40);
 }
 
 TEST(Fs, KnownValues) {
