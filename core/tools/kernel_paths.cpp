@@ -9,8 +9,10 @@
 //   kernel_paths --copies   the copies of the field kernels this build has,
 //                           one per line, the least capable first
 //   kernel_paths --this-cpu the copy and the extensions a process on this CPU
-//                           runs when LUMORA_CPU is unset, on one line
+//                           runs under the LUMORA_CPU this one is given, on
+//                           one line in the same form
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 #include <string>
@@ -54,7 +56,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (argc == 2 && std::strcmp(argv[1], "--this-cpu") == 0) {
-        const Dispatch d = choose(features(), nullptr);
+        const Dispatch d = choose(features(), std::getenv("LUMORA_CPU"));
         print_line({copy_name(d.copy), extension_names(d.extensions)});
         return 0;
     }
