@@ -4,7 +4,9 @@
 #include "sdk/documents.h"
 #include "sdk/hashing.h"
 
-namespace lumora::sdk::inline LUMORA_KERNEL_NS::operations {
+namespace lumora::sdk {
+inline namespace LUMORA_KERNEL_NS {
+namespace operations {
 
 namespace {
 
@@ -32,4 +34,6 @@ Result<std::string> hash_signed_oracle_price(Text json) {
     return hash_document(parse_signed_oracle_price(json), signed_oracle_price_hash);
 }
 
-}  // namespace lumora::sdk::api
+}  // namespace operations
+}  // inline namespace LUMORA_KERNEL_NS
+}  // namespace lumora::sdk

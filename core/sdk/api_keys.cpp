@@ -3,7 +3,9 @@
 #include "sdk/operations.h"
 #include "sdk/keys.h"
 
-namespace lumora::sdk::inline LUMORA_KERNEL_NS::operations {
+namespace lumora::sdk {
+inline namespace LUMORA_KERNEL_NS {
+namespace operations {
 
 namespace {
 
@@ -31,4 +33,6 @@ Result<std::string> private_key_to_public_key_xy(Text private_key) {
     return public_key_json(sdk::private_key_to_pubkey_xy(private_key));
 }
 
-}  // namespace lumora::sdk::api
+}  // namespace operations
+}  // inline namespace LUMORA_KERNEL_NS
+}  // namespace lumora::sdk

@@ -2,7 +2,9 @@
 #include "sdk/operations.h"
 #include "sdk/signing.h"
 
-namespace lumora::sdk::inline LUMORA_KERNEL_NS::operations {
+namespace lumora::sdk {
+inline namespace LUMORA_KERNEL_NS {
+namespace operations {
 
 Result<bool> verify_signature(Text sig_r, Text sig_s, Text pub_key_x, Text pub_key_y, Text msg) {
     return sdk::verify_signature(sig_r, sig_s, pub_key_x, pub_key_y, msg);
@@ -42,4 +44,6 @@ Result<std::string> eth_sign(Text private_key, Text msg) {
     return signature.value().to_json();
 }
 
-}  // namespace lumora::sdk::api
+}  // namespace operations
+}  // inline namespace LUMORA_KERNEL_NS
+}  // namespace lumora::sdk

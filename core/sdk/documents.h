@@ -19,7 +19,7 @@
 #include "json/reader.h"
 #include "sdk/records.h"
 
-namespace lumora::sdk::inline LUMORA_KERNEL_NS {
+namespace lumora::sdk {
 
 // A rejected document is an error value without causes: the fault's message
 // and its position, which the report appends (" at line L column C").

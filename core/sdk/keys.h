@@ -16,13 +16,15 @@
 #include <utility>
 
 #include "common/error.h"
+#include "common/kernel_copy.h"
 #include "common/secret.h"
 #include "curve/edwards.h"
 #include "field/fr.h"
 #include "field/fs.h"
 #include "integers/u256.h"
 
-namespace lumora::sdk::inline LUMORA_KERNEL_NS {
+namespace lumora::sdk {
+inline namespace LUMORA_KERNEL_NS {
 
 using field::Fr;
 using field::Fs;
@@ -127,4 +129,5 @@ Result<PublicKeyPair> private_key_to_pubkey_xy(std::string_view text);
 // pub_key_to_xy's failures and aborts pass through.
 Result<bool> is_on_curve(std::string_view x, std::string_view y);
 
+}  // inline namespace LUMORA_KERNEL_NS
 }  // namespace lumora::sdk

@@ -12,11 +12,13 @@
 #include <string_view>
 
 #include "common/error.h"
+#include "common/kernel_copy.h"
 #include "eddsa/eddsa.h"
 #include "integers/u256.h"
 #include "sdk/keys.h"
 
-namespace lumora::sdk::inline LUMORA_KERNEL_NS {
+namespace lumora::sdk {
+inline namespace LUMORA_KERNEL_NS {
 
 // The signer's packed public key and the signature.
 struct TxSignature {
@@ -94,4 +96,5 @@ Result<JubjubSignature> sign_signed_oracle_price(std::string_view json, std::str
 Result<bool> verify_signature(std::string_view sig_r, std::string_view sig_s, std::string_view pub_key_x,
                               std::string_view pub_key_y, std::string_view msg);
 
+}  // inline namespace LUMORA_KERNEL_NS
 }  // namespace lumora::sdk
