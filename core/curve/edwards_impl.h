@@ -120,16 +120,15 @@ E lookup_ct(const E* multiples, const E& neutral, int digit) {
 }
 
 // Signed radix-16 digits in [−8, 8] of a scalar's canonical integer, computed
-// without branching: the canonical form comes from a Montgomery
-// multiplication by 1 rather than from into_repr, whose reduction may stop
-// early on carries. The digits are the scalar in another form: the caller
-// keeps them in a Secret.
+// without branching (into_repr is one Montgomery multiplication by 1, whose
+// result is below the modulus). The digits are the scalar in another form:
+// the caller keeps them in a Secret.
 template <class Scalar>
 using Digits = std::array<int, scalar_windows<Scalar>()>;
 
 template <class Scalar>
 void recode_signed_radix16(const Scalar& scalar, Digits<Scalar>& digits) {
-    const Secret<Repr> k((scalar * Scalar::from_mont({1, 0, 0, 0})).mont());
+    const Secret<Repr> k(scalar.into_repr());
     int carry = 0;
     for (std::size_t i = 0; i < digits.size(); ++i) {
         const int v = static_cast<int>(((*k)[i / 16] >> (4 * (i % 16))) & 0xf) + carry;

@@ -15,7 +15,9 @@ namespace {
 
 using field::Repr;
 
-// s·G for a public s: the fixed-base table serves the signing generator.
+// s·G in constant time, for the secret key and nonce of signing and the
+// public s of verification alike: the fixed-base table serves the signing
+// generator.
 PrimeOrderPoint generator_times(const Fs& s, std::size_t generator_index, const AltJubjubBn256& params) {
     if (generator_index == curve::SIGNING_GENERATOR) return params.mul_signing_generator(s);
     return params.generator(generator_index).mul(s, params);

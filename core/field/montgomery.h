@@ -212,9 +212,8 @@ inline __attribute__((always_inline)) u64 mul_add_add(u64 x, u64 y, u64 t, u64& 
 // (t + a[i]·b + m·p)/2^64 < (2p + 2^64·p + 2^64·p)/2^64 ≤ 2p, so four words
 // hold it between rounds and one subtraction reduces it at the end. Its short
 // carry chains, one per row, leave the CPU more independent work than product
-// scanning's one accumulator through every column: compiled by GCC 12, a chain
-// of multiplications takes 0.70 times as long on x86-64, and an aarch64
-// pipeline model (llvm-mca) gives it 0.88 times the cycles.
+// scanning's one accumulator through every column (measured on x86-64 and in
+// an aarch64 pipeline model: bench/RESULTS.md, "Kernel choices").
 template <class P>
 inline __attribute__((always_inline)) Limbs mont_mul_portable(const Limbs& a, const Limbs& b) {
     constexpr const Limbs& p = P::MODULUS;
@@ -242,8 +241,8 @@ inline __attribute__((always_inline)) Limbs mont_mul_portable(const Limbs& a, co
 }
 
 // a·a·2^-256 mod p for a below p: the multiplication, whose products
-// a[i]·a[j] and a[j]·a[i] the compiler computes once (26 of 32 remain). It
-// takes 0.88 times as long as the dedicated product-scanning squaring did.
+// a[i]·a[j] and a[j]·a[i] the compiler computes once (26 of 32 remain);
+// quicker than a product-scanning squaring of its own.
 template <class P>
 inline __attribute__((always_inline)) Limbs mont_sqr_portable(const Limbs& a) {
     return mont_mul_portable<P>(a, a);
@@ -272,8 +271,9 @@ template <class P>
 inline __attribute__((always_inline)) Limbs mont_mul(const Limbs& a, const Limbs& b) { return mont_mul_portable<P>(a, b); }
 #endif
 
-// Squaring has a schedule of its own in the portable form; the x86-64
-// kernels square by multiplying.
+// Every copy squares by multiplying: the portable form through
+// mont_sqr_portable, the x86-64 assembly, which has no squaring of its own,
+// directly.
 #if defined(LUMORA_FIELD_X86_64_KERNELS)
 template <class P>
 Limbs mont_sqr(const Limbs& a) { return mont_mul<P>(a, a); }

@@ -122,7 +122,8 @@ void message_schedule(const Block& block, std::uint32_t* wk) {
 // rather than moved, and the schedule kept as a ring of sixteen words
 // extended just ahead of the round that uses it. That keeps the working
 // variables in registers and gives the CPU independent work beside each
-// round's chain; a rolled loop over a 64-word schedule took 1.8 times as long.
+// round's chain (a rolled loop over a 64-word schedule was much slower:
+// bench/RESULTS.md, "Kernel choices").
 using Words = std::uint32_t[8];
 
 // Round T. The working variable that is `a` in round 0 sits at s[0]; each
