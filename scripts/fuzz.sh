@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer harnesses (fuzz/) with clang under AddressSanitizer and
 # UBSan and runs each for SECONDS over its corpus (fuzz/corpus/<harness>) with
-# its dictionary (fuzz/<harness>.dict). New inputs go to build/fuzz/corpus/,
+# its dictionary (fuzz/<harness>.dict, and the member names of the documents
+# in the known answers). New inputs go to build/fuzz/corpus/,
 # never into the repository. A crash, leak, timeout or sanitizer report fails
 # the script and leaves the input under build/fuzz/artifacts/ (its path is
 # printed).
@@ -37,10 +38,11 @@ for h in "${HARNESSES[@]}"; do
   mkdir -p "$scratch" "$artifacts"
   rm -f "$artifacts"/*
   log="$BUILD/$h.log"
+  python3 fuzz/seed_corpus.py --dictionary "$h" "$BUILD/$h.dict"
   echo "== fuzzing $h for ${SECONDS_PER_HARNESS}s"
   status=0
   "$BUILD/fuzz/${h}_fuzz" "${fuzz_options[@]}" -max_total_time="$SECONDS_PER_HARNESS" \
-    -dict="fuzz/$h.dict" -artifact_prefix="$artifacts/" "$scratch" "fuzz/corpus/$h" >"$log" 2>&1 || status=$?
+    -dict="$BUILD/$h.dict" -artifact_prefix="$artifacts/" "$scratch" "fuzz/corpus/$h" >"$log" 2>&1 || status=$?
   grep -E '^#[0-9]+[[:space:]]+(INITED|DONE)' "$log" || true
   if [ "$status" -ne 0 ]; then
     failed=1
