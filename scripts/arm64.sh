@@ -6,14 +6,13 @@
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
-SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"
-if ! dpkg -s g++-aarch64-linux-gnu qemu-user libgtest-dev:arm64 >/dev/null 2>&1; then
-  echo "== installing the arm64 cross toolchain, libraries and qemu-user"
+source scripts/packages.sh
+
+if ! dpkg --print-foreign-architectures | grep -qx arm64; then
+  SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"
   $SUDO dpkg --add-architecture arm64
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq g++-aarch64-linux-gnu qemu-user \
-    libgtest-dev:arm64 >/dev/null
 fi
+need_debian_packages g++-aarch64-linux-gnu qemu-user libgtest-dev:arm64
 
 BUILD=build/arm64
 cmake -S . -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake -DLUMORA_BUILD_TESTS=ON \

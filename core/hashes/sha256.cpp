@@ -215,7 +215,8 @@ void retry_step_portable(const std::uint32_t* v_schedules, std::uint8_t* k, std:
     Secret<std::array<Block, 2>> pads;
     auto& [ipad, opad] = *pads;
     pad_blocks({k, SHA256_DIGEST_BYTES}, ipad, opad);
-    Secret<std::array<Sha256State, 4>> states(std::array{SHA256_IV, SHA256_IV, SHA256_IV, SHA256_IV});
+    Secret<std::array<Sha256State, 4>> states(
+        std::array<Sha256State, 4>{SHA256_IV, SHA256_IV, SHA256_IV, SHA256_IV});
     auto& [inner_t, outer, inner_k, outer_k] = *states;
     compress_portable(inner_t, ipad.data(), 1);
     compress_portable(outer, opad.data(), 1);
@@ -350,7 +351,8 @@ void HmacSha256Key::mac(std::initializer_list<std::span<const std::uint8_t>> par
 void HmacSha256Key::mac_pair(std::initializer_list<std::span<const std::uint8_t>> parts_a, Sha256Digest& out_a,
                              std::initializer_list<std::span<const std::uint8_t>> parts_b,
                              Sha256Digest& out_b) const {
-    Secret<std::array<Sha256State, 2>> inner(std::array{inner_, inner_}), outer(std::array{outer_, outer_});
+    Secret<std::array<Sha256State, 2>> inner(std::array<Sha256State, 2>{inner_, inner_}),
+        outer(std::array<Sha256State, 2>{outer_, outer_});
     Secret<std::array<Block, 2>> block;
     auto& [ia, ib] = *inner;
     auto& [oa, ob] = *outer;
