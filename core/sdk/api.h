@@ -14,30 +14,13 @@
 #include "common/error.h"
 #include "common/secret.h"  // a result text may be a private key: its holder wipes it
 #include "common/text.h"    // echo_excerpt, for the binding's own messages
+#include "sdk/document_kinds.h"
 
 namespace lumora::sdk::api {
 
 using Text = std::string_view;
 
 }  // namespace lumora::sdk::api
-
-// The transaction documents, one row per kind: the stem of its operations'
-// names (hash_<stem> and sign_<stem>), the record a document decodes into
-// (sdk/records.h), the digest of that record (sdk/hashing.h), and how the
-// operations report a rejected document and, when signing, a rejected
-// private key: RETURNED (an error value, which the module raises behind the
-// operation's context) or ABORTS (an abort with the unwrap message). The
-// kinds' operations are rows of LUMORA_SDK_OPERATIONS below; the records'
-// decoders (sdk/documents.cpp) and the operations themselves
-// (sdk/signing.cpp) are made from this list too. A user of the list passes
-// one macro, and may pass more arguments, which reach each row behind its
-// own.
-#define LUMORA_SDK_DOCUMENT_KINDS(X, ...)                                                            \
-    X(withdraw, WithdrawRequest, withdrawal_hash, RETURNED, ABORTS, __VA_ARGS__)                     \
-    X(transfer, Transfer, transfer_hash_internal, ABORTS, ABORTS, __VA_ARGS__)                       \
-    X(limit_order, LimitOrderRequest, limit_order_hash_internal, RETURNED, RETURNED, __VA_ARGS__)    \
-    X(liquidate, Liquidate, liquidate_hash, RETURNED, RETURNED, __VA_ARGS__)                         \
-    X(signed_oracle_price, SignedOraclePrice, signed_oracle_price_hash, RETURNED, RETURNED, __VA_ARGS__)
 
 // The operations, one row each, in the order the module lists its functions:
 //  - the result: the texts the module returns (digest or key texts, compact

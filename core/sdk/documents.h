@@ -18,14 +18,14 @@
 
 #include "common/error.h"
 #include "json/reader.h"
-#include "sdk/api.h"
+#include "sdk/document_kinds.h"
 #include "sdk/records.h"
 
 namespace lumora::sdk::inline LUMORA_KERNEL_NS {
 
 // The record of a document, for each record of LUMORA_SDK_DOCUMENT_KINDS
-// (sdk/api.h). A rejected document is an error value without causes: the
-// fault's message and its position, which the report appends
+// (sdk/document_kinds.h). A rejected document is an error value without
+// causes: the fault's message and its position, which the report appends
 // (" at line L column C").
 template <class Record>
 Result<Record> parse_document(std::string_view json);

@@ -15,7 +15,7 @@
 #include "common/error.h"
 #include "eddsa/eddsa.h"
 #include "integers/u256.h"
-#include "sdk/api.h"
+#include "sdk/document_kinds.h"
 #include "sdk/keys.h"
 
 namespace lumora::sdk::inline LUMORA_KERNEL_NS {
@@ -68,7 +68,7 @@ Result<std::string> sign(std::string_view private_key, std::string_view msg);
 // each "0x" and 64 lowercase digits.
 Result<std::string> eth_sign(std::string_view private_key, std::string_view msg);
 
-// The operations of each document kind (LUMORA_SDK_DOCUMENT_KINDS, sdk/api.h):
+// The operations of each document kind (LUMORA_SDK_DOCUMENT_KINDS, sdk/document_kinds.h):
 //   hash_<stem>(json): decode the document into the kind's record, and print
 //     the record's digest ("0x" and 64 lowercase digits);
 //   sign_<stem>(json, pri_key): decode, digest, parse the private key, sign
