@@ -30,9 +30,9 @@ def write(directory, data):
 
 def documents(functions):
     """Every document argument of the hash and sign functions."""
-    for name, spec in functions.items():
-        if name.startswith(DOCUMENT_FUNCTIONS) and spec["params"][0] == "json":
-            for case in spec["cases"]:
+    for name, function in functions.items():
+        if name.startswith(DOCUMENT_FUNCTIONS) and function["params"][0] == "json":
+            for case in function["cases"]:
                 yield case["args"][0]
 
 
@@ -68,8 +68,8 @@ def write_dictionary(harness, out):
 
 def main(out):
     functions = json.loads(FUNCTIONS.read_text())["functions"]
-    for spec in functions.values():
-        for case in spec["cases"]:
+    for function in functions.values():
+        for case in function["cases"]:
             args = [a.encode("utf-8", "surrogatepass") for a in case["args"]]
             write(out / "operations", b"\xff".join(args))
     for document in documents(functions):

@@ -65,15 +65,15 @@ class Case:
 
 def cases():
     out = []
-    for name, spec in json.loads(FUNCTIONS.read_text())["functions"].items():
-        for case in spec["cases"]:
+    for name, function in json.loads(FUNCTIONS.read_text())["functions"].items():
+        for case in function["cases"]:
             if "result" in case:
                 out.append(Case(name, case["args"], result=case["result"]))
             else:
                 out.append(Case(name, case["args"], raises=case["raises"], message=case["message"],
                                 prefix=case["match"] == "prefix"))
-        params = spec["params"]
-        valid = next(c["args"] for c in spec["cases"] if "result" in c)
+        params = function["params"]
+        valid = next(c["args"] for c in function["cases"] if "result" in c)
         # Binding failures: a missing argument, a bytes argument, a repeated
         # keyword, an unknown keyword, and a text with a lone surrogate.
         n = len(params)
