@@ -1,16 +1,18 @@
-// main() of the kernel_bench_<path> executables: runs the benchmarks only when
-// the CPU offers the path this executable was built for.
+// main() of the kernel_bench_<copy> executables: runs the benchmarks only when
+// the CPU runs the copy this executable was built for.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <string_view>
+#include <string>
 
 #include "common/cpu.h"
+#include "common/kernel_copy.h"
 
 int main(int argc, char** argv) {
-    const lumora::cpu::Dispatch d = lumora::cpu::choose(lumora::cpu::features(), LUMORA_BENCH_PATH);
-    if (std::string_view(lumora::cpu::path_name(d)) != LUMORA_BENCH_PATH) {
-        std::fprintf(stderr, "kernel_bench: this CPU lacks the instructions of the %s path\n", LUMORA_BENCH_PATH);
+    using namespace lumora;
+    if (!cpu::runs(field::COPY, cpu::features())) {
+        std::fprintf(stderr, "kernel_bench: this CPU lacks the instructions of the %s copy\n",
+                     std::string(cpu::copy_name(field::COPY)).c_str());
         return 2;
     }
     benchmark::Initialize(&argc, argv);

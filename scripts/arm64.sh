@@ -15,9 +15,8 @@ fi
 need_debian_packages g++-aarch64-linux-gnu qemu-user libgtest-dev:arm64
 
 BUILD=build/arm64
-cmake -S . -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake -DLUMORA_BUILD_TESTS=ON \
-  -DLUMORA_BUILD_MODULE=OFF >/dev/null
-cmake --build "$BUILD" -j"$(nproc)"
+cmake --preset arm64 >/dev/null
+cmake --build --preset arm64 -j"$(nproc)"
 # qemu-user as packaged here hangs on thread creation, so the one test that
 # races threads into the shared parameter set runs natively only.
 ctest --test-dir "$BUILD" --output-on-failure -j"$(nproc)" -E 'BuildsAreIdenticalAndSharedOnce'

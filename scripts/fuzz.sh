@@ -23,9 +23,8 @@ HARNESSES=(documents operations)
 need_debian_packages clang libclang-rt-14-dev cmake make
 
 BUILD=build/fuzz
-cmake -S . -B "$BUILD" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DLUMORA_BUILD_FUZZ=ON -DLUMORA_SANITIZE=ON -DLUMORA_BUILD_TESTS=OFF -DLUMORA_BUILD_MODULE=OFF >/dev/null
-cmake --build "$BUILD" -j"$(nproc)" --target "${HARNESSES[@]/%/_fuzz}"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j"$(nproc)" --target "${HARNESSES[@]/%/_fuzz}"
 
 # Every abort writes its diagnostic to standard error; -close_fd_mask=2 drops
 # those while libFuzzer's own output and sanitizer reports still show.

@@ -1,5 +1,6 @@
 """Exact executed-instruction counts per operation, on 64-bit Arm (qemu-user
-with the counting plugin) and x86-64 (valgrind's callgrind), two paths each.
+with the counting plugin) and x86-64 (valgrind's callgrind), on each copy of
+the field kernels the drivers have and the tools' CPUs run.
 Run through scripts/icount.sh, which builds the drivers and the plugin.
 
     python3 scripts/icount.py --aarch64 DRIVER --x86-64 DRIVER --plugin LIB [--check | --update]
@@ -27,17 +28,7 @@ FUNCTIONS = ROOT / "tests" / "data" / "functions.json"
 BASELINE = ROOT / "bench" / "icount.json"
 ALLOWED_GROWTH = 0.02
 
-# Column name, architecture, LUMORA_CPU value (None: the process's own
-# choice), and the path and SHA-256 form the driver must report under it.
-# valgrind's virtual CPU offers neither ADX nor SHA-NI, so its runs take the
-# baseline kernels and the portable SHA-256; qemu's default Arm CPU has the
-# SHA-256 instructions.
-CONFIGS = [
-    ("aarch64 dispatched", "aarch64", None, "baseline Armv8 SHA-256"),
-    ("aarch64 portable", "aarch64", "portable", "portable portable"),
-    ("x86-64 baseline", "x86-64", "baseline", "baseline portable"),
-    ("x86-64 portable", "x86-64", "portable", "portable portable"),
-]
+ARCHITECTURES = ["aarch64", "x86-64"]
 
 
 def first_success(functions, name):
@@ -102,13 +93,42 @@ class Counter:
             env["LUMORA_CPU"] = cpu
         return env
 
-    def path(self, arch, cpu):
+    def run(self, arch, cpu, *args):
+        """The driver's output lines for ARGS, run as the counts run it."""
         if arch == "aarch64":
-            command = ["qemu-aarch64", self.drivers[arch], "--path"]
+            command = ["qemu-aarch64", self.drivers[arch], *args]
         else:
-            command = ["valgrind", "-q", self.drivers[arch], "--path"]
+            command = ["valgrind", "-q", self.drivers[arch], *args]
         done = subprocess.run(command, env=self.environment(cpu), capture_output=True, text=True, check=True)
-        return done.stdout.strip()
+        return done.stdout.strip().splitlines()
+
+    def configs(self):
+        """(column, architecture, LUMORA_CPU value or None for the process's
+        own choice, what the driver runs: the copy of the field kernels and
+        the SHA-256 form) of every count. On each architecture: each copy of
+        the field kernels the driver has (common/kernel_paths.h), the most
+        capable first, forced through the path of its name, and the
+        process's own choice when it runs something else (qemu's default Arm
+        CPU has the SHA-256 instructions, which the portable path leaves
+        off). A copy the tool's CPU does not run is left out: valgrind's
+        offers neither ADX nor SHA-NI, so its runs take the baseline kernels
+        and the portable SHA-256."""
+        configs = []
+        for arch in ARCHITECTURES:
+            runs = {}
+            for copy in reversed(self.run(arch, None, "--copies")):
+                runs[copy] = self.run(arch, copy, "--path")[0]
+                if runs[copy].split()[0] != copy:
+                    print(f"note: {arch} {copy} is not counted: the tool's CPU runs '{runs[copy]}' for it")
+                    del runs[copy]
+            dispatched = self.run(arch, None, "--path")[0]
+            if dispatched not in runs.values():
+                configs.append((f"{arch} dispatched", arch, None, dispatched))
+            configs += [(f"{arch} {copy}", arch, copy, what) for copy, what in runs.items()]
+        return configs
+
+    def path(self, arch, cpu):
+        return self.run(arch, cpu, "--path")[0]
 
     def instructions(self, arch, cpu, args):
         done = subprocess.run(self.command(arch, args), env=self.environment(cpu), capture_output=True, text=True)
@@ -144,16 +164,18 @@ def tool_versions():
 
 def measure(counter, jobs):
     ops = operations()
-    for column, arch, cpu, expected in CONFIGS:
-        path = counter.path(arch, cpu)
-        if path != expected:
-            sys.exit(f"{column}: the driver runs '{path}', not '{expected}': the counts would not mean what they say")
+    configs = counter.configs()
+    for column, arch, cpu, expected in configs:
+        print(f"{column}: {expected}")
+        # The choice is made once per process; a second look must agree.
+        if counter.path(arch, cpu) != expected:
+            sys.exit(f"{column}: the driver does not run '{expected}' every time: the counts would not mean what they say")
     tasks = {}
     with concurrent.futures.ThreadPoolExecutor(max_workers=jobs) as pool:
-        for column, arch, cpu, _ in CONFIGS:
+        for column, arch, cpu, _ in configs:
             for name, calls, args in ops:
                 tasks[column, name] = pool.submit(counter.per_call, arch, cpu, name, calls, args)
-        counts = {column: {name: tasks[column, name].result() for name, _, _ in ops} for column, _, _, _ in CONFIGS}
+        counts = {column: {name: tasks[column, name].result() for name, _, _ in ops} for column, _, _, _ in configs}
     return [name for name, _, _ in ops], counts
 
 
@@ -161,7 +183,7 @@ def show(names, counts, baseline=None):
     """Prints the table; with a baseline, each count's change and the
     verdict. Returns the number of counts that grew too much or have no
     baseline."""
-    columns = [column for column, _, _, _ in CONFIGS]
+    columns = list(counts)
     width = 27 if baseline else 19
     print("executed instructions per call" + (", change against bench/icount.json" if baseline else ""))
     print(f"{'operation':<24}" + "".join(f"{column:>{width}}" for column in columns))

@@ -5,9 +5,8 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
 BUILD=build/sanitize
-cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Debug -DLUMORA_SANITIZE=ON -DLUMORA_BUILD_TESTS=ON \
-  -DLUMORA_BUILD_MODULE=ON -DPython_EXECUTABLE="$(command -v python)" >/dev/null
-cmake --build "$BUILD" -j"$(nproc)"
+cmake --preset sanitize -DPython_EXECUTABLE="$(command -v python)" >/dev/null
+cmake --build --preset sanitize -j"$(nproc)"
 ctest --test-dir "$BUILD" --output-on-failure -j"$(nproc)"
 
 # The interpreter itself is not instrumented: preload the runtimes, and leave

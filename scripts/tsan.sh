@@ -12,12 +12,9 @@ source scripts/packages.sh
 need_debian_packages clang libclang-rt-14-dev cmake make libgtest-dev
 
 BUILD=build/tsan
-# The whole build instrumented: the core and the test driver alike.
-cmake -S . -B "$BUILD" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_CXX_FLAGS="-fsanitize=thread -fno-omit-frame-pointer" \
-  -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=thread" \
-  -DLUMORA_BUILD_TESTS=ON -DLUMORA_BUILD_MODULE=OFF >/dev/null
-cmake --build "$BUILD" -j"$(nproc)" --target threads_tests
+# The core and the test driver alike instrumented (LUMORA_TSAN).
+cmake --preset tsan >/dev/null
+cmake --build --preset tsan -j"$(nproc)" --target threads_tests
 
 export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"
 # Each test in a fresh process, so the first-use race is real. Abort

@@ -4,6 +4,7 @@
 //
 //   icount_driver OPERATION CALLS [ARGUMENT...]
 //   icount_driver --path
+//   icount_driver --copies
 //
 // Every run makes one call first, which builds the shared tables the
 // operation reads (Poseidon constants, the curve's parameter set), and then
@@ -12,7 +13,8 @@
 // functions do, followed by the result the first call must give (a known
 // answer; a mismatch fails the run, so a count is never taken of a wrong
 // computation). The kernels take the hexadecimal texts of kernels.cpp.
-// --path prints the kernel path and SHA-256 form this process runs.
+// --path prints the copy of the field kernels and the SHA-256 form this
+// process runs; --copies the copies the driver has, one per line.
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
@@ -30,21 +32,14 @@
 
 namespace lumora::icount {
 
-#if defined(LUMORA_ICOUNT_COPY_PORTABLE)
-inline namespace kernel_portable {
-extern const std::span<const Kernel> KERNELS;
-}
-#endif
-#if defined(LUMORA_ICOUNT_COPY_BASELINE)
-inline namespace kernel_baseline {
-extern const std::span<const Kernel> KERNELS;
-}
-#endif
-#if defined(LUMORA_ICOUNT_COPY_ADX)
-inline namespace kernel_adx {
-extern const std::span<const Kernel> KERNELS;
-}
-#endif
+// Every copy's kernels: declared for each copy of the list
+// (common/kernel_paths.h), defined (kernels.cpp) for those the build has.
+#define LUMORA_ICOUNT_DECLARE_COPY(name, architecture, instructions) \
+    inline namespace kernel_##name {                                 \
+    extern const std::span<const Kernel> KERNELS;                    \
+    }
+LUMORA_FIELD_COPIES(LUMORA_ICOUNT_DECLARE_COPY)
+#undef LUMORA_ICOUNT_DECLARE_COPY
 
 namespace {
 
@@ -54,15 +49,14 @@ using api::Text;
 // The kernels of the copy the module's operations run (sdk/api.cpp makes the
 // same choice).
 std::span<const Kernel> dispatched_kernels() {
-    switch (cpu::dispatch().field) {
-#if defined(LUMORA_ICOUNT_COPY_BASELINE)
-        case cpu::FieldKernel::X86Baseline: return kernel_baseline::KERNELS;
-#endif
-#if defined(LUMORA_ICOUNT_COPY_ADX)
-        case cpu::FieldKernel::X86Adx: return kernel_adx::KERNELS;
-#endif
-        default: return kernel_portable::KERNELS;
+    const cpu::FieldCopy chosen = cpu::dispatch().copy;
+#define LUMORA_ICOUNT_COPY_KERNELS(name, architecture, instructions)    \
+    if constexpr (cpu::built(cpu::FieldCopy::name)) {                   \
+        if (chosen == cpu::FieldCopy::name) return kernel_##name::KERNELS; \
     }
+    LUMORA_FIELD_COPIES(LUMORA_ICOUNT_COPY_KERNELS)
+#undef LUMORA_ICOUNT_COPY_KERNELS
+    return {};
 }
 
 template <class T>
@@ -107,7 +101,7 @@ constexpr Operation OPERATIONS[] = {
 };
 
 int usage() {
-    std::fprintf(stderr, "usage: icount_driver OPERATION CALLS [ARGUMENT...] | --path\noperations:");
+    std::fprintf(stderr, "usage: icount_driver OPERATION CALLS [ARGUMENT...] | --path | --copies\noperations:");
     for (const Operation& op : OPERATIONS) std::fprintf(stderr, " %s", op.name);
     for (const Kernel& kernel : dispatched_kernels()) std::fprintf(stderr, " %s", kernel.name);
     std::fprintf(stderr, "\n");
@@ -116,7 +110,13 @@ int usage() {
 
 int run(int argc, char** argv) {
     if (argc == 2 && std::strcmp(argv[1], "--path") == 0) {
-        std::printf("%s %s\n", cpu::path_name(cpu::dispatch()), hashes::sha256_form().name);
+        const std::string copy(cpu::copy_name(cpu::dispatch().copy));
+        std::printf("%s %s\n", copy.c_str(), hashes::sha256_form().name);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--copies") == 0) {
+        for (cpu::FieldCopy copy : cpu::FIELD_COPIES)
+            if (cpu::built(copy)) std::printf("%s\n", std::string(cpu::copy_name(copy)).c_str());
         return 0;
     }
     if (argc < 3) return usage();

@@ -21,7 +21,8 @@
 #include "sdk/hashing.h"
 #include "sdk/keys.h"
 
-namespace lumora::icount::inline LUMORA_KERNEL_NS {
+namespace lumora::icount {
+inline namespace LUMORA_KERNEL_NS {
 
 namespace {
 
@@ -234,4 +235,5 @@ constexpr Kernel KERNEL_LIST[] = {
 extern const std::span<const Kernel> KERNELS;
 const std::span<const Kernel> KERNELS = KERNEL_LIST;
 
+}  // inline namespace LUMORA_KERNEL_NS
 }  // namespace lumora::icount

@@ -1,7 +1,6 @@
 #include "common/cpu.h"
 
 #include <cstdlib>
-#include <cstring>
 
 #if defined(__x86_64__)
 #include <cpuid.h>
@@ -12,6 +11,21 @@
 namespace lumora::cpu {
 
 namespace {
+
+// The first copy is the fallback of every choice.
+static_assert(built(FIELD_COPIES[0]) && runs(FIELD_COPIES[0], Features{}),
+              "the first copy must be built for every target and run on every CPU");
+
+// Scripts and tests force each copy through the path of its name.
+constexpr bool every_copy_has_its_path() {
+    for (FieldCopy copy : FIELD_COPIES) {
+        bool found = false;
+        for (const Path& path : PATHS) found = found || (path.name == copy_name(copy) && path.copy == copy);
+        if (!found) return false;
+    }
+    return true;
+}
+static_assert(every_copy_has_its_path(), "every copy needs a path of its own name");
 
 Features read_features() {
     Features f;
@@ -47,39 +61,24 @@ const Features& features() {
 }
 
 Dispatch choose(const Features& cpu, const char* requested) {
-    enum Level { Portable, Baseline, Adx, Ifma };
-    Level level = Ifma;
+    const Path* path = &PATHS[std::size(PATHS) - 1];
     if (requested != nullptr) {
-        if (std::strcmp(requested, "portable") == 0) level = Portable;
-        else if (std::strcmp(requested, "baseline") == 0) level = Baseline;
-        else if (std::strcmp(requested, "adx") == 0) level = Adx;
+        for (const Path& p : PATHS)
+            if (p.name == requested) path = &p;
     }
     Dispatch d;
-#if defined(__x86_64__)
-    if (level >= Baseline) d.field = FieldKernel::X86Baseline;
-    if (level >= Adx && cpu.bmi2 && cpu.adx) d.field = FieldKernel::X86Adx;
-    if (level >= Adx) d.sha_extensions = cpu.sha;
-    if (level >= Ifma) d.ifma_permutation = cpu.avx512_ifma;
-#else
-    // Other targets have the portable field kernels only.
-    if (level >= Baseline) d.sha_extensions = cpu.sha;
-#endif
+    for (FieldCopy copy : FIELD_COPIES) {
+        if (built(copy) && runs(copy, cpu)) d.copy = copy;
+        if (copy == path->copy) break;
+    }
+    d.extensions.sha = path->extensions.sha && cpu.sha;
+    d.extensions.ifma = path->extensions.ifma && cpu.avx512_ifma;
     return d;
 }
 
 const Dispatch& dispatch() {
     static const Dispatch d = choose(features(), std::getenv("LUMORA_CPU"));
     return d;
-}
-
-const char* path_name(const Dispatch& d) {
-    if (d.ifma_permutation) return "ifma";
-    switch (d.field) {
-        case FieldKernel::X86Adx: return "adx";
-        case FieldKernel::X86Baseline: return "baseline";
-        case FieldKernel::Portable: break;
-    }
-    return d.sha_extensions ? "baseline" : "portable";
 }
 
 }  // namespace lumora::cpu

@@ -5,7 +5,8 @@
 #include "common/text.h"
 #include "curve/group_hash.h"
 
-namespace lumora::curve::inline LUMORA_KERNEL_NS {
+namespace lumora::curve {
+inline namespace LUMORA_KERNEL_NS {
 
 namespace {
 
@@ -55,4 +56,5 @@ const AltJubjubBn256& jubjub_params() {
     return JUBJUB_PARAMS;
 }
 
+}  // inline namespace LUMORA_KERNEL_NS
 }  // namespace lumora::curve

@@ -6,10 +6,12 @@
 #include <array>
 #include <cstddef>
 
+#include "common/kernel_copy.h"
 #include "curve/edwards.h"
 #include "curve/jubjub_params.h"
 
-namespace lumora::curve::inline LUMORA_KERNEL_NS {
+namespace lumora::curve {
+inline namespace LUMORA_KERNEL_NS {
 
 using PrimeOrderPoint = edwards::Point<edwards::PrimeOrder>;
 
@@ -65,4 +67,5 @@ private:
 // (concurrent first callers wait for it), read-only and shared afterwards.
 const AltJubjubBn256& jubjub_params();
 
+}  // inline namespace LUMORA_KERNEL_NS
 }  // namespace lumora::curve

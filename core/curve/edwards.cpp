@@ -2,7 +2,9 @@
 
 #include "curve/edwards_impl.h"
 
-namespace lumora::curve::inline LUMORA_KERNEL_NS::edwards {
+namespace lumora::curve {
+inline namespace LUMORA_KERNEL_NS {
+namespace edwards {
 
 using field::Fr;
 using field::Fs;
@@ -30,4 +32,6 @@ std::string read_error_debug(const Error& error) {
     return "Custom { kind: InvalidInput, error: \"" + error.message + "\" }";
 }
 
-}  // namespace lumora::curve::edwards
+}  // namespace edwards
+}  // inline namespace LUMORA_KERNEL_NS
+}  // namespace lumora::curve

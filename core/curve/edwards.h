@@ -39,10 +39,13 @@
 #include <vector>
 
 #include "common/error.h"
+#include "common/kernel_copy.h"
 #include "curve/jubjub_params.h"
 #include "field/fs.h"
 
-namespace lumora::curve::inline LUMORA_KERNEL_NS::edwards {
+namespace lumora::curve {
+inline namespace LUMORA_KERNEL_NS {
+namespace edwards {
 
 using field::Repr;
 
@@ -275,4 +278,6 @@ extern template std::optional<Point<Unknown>> from_xy<JubjubParams>(const field:
                                                                     const JubjubParams&);
 extern template class CurveFixedBaseTable<JubjubParams>;
 
-}  // namespace lumora::curve::edwards
+}  // namespace edwards
+}  // inline namespace LUMORA_KERNEL_NS
+}  // namespace lumora::curve

@@ -4,10 +4,13 @@
 
 #include <string>
 
+#include "common/kernel_copy.h"
 #include "common/secret.h"
 #include "curve/edwards.h"
 
-namespace lumora::curve::inline LUMORA_KERNEL_NS::edwards {
+namespace lumora::curve {
+inline namespace LUMORA_KERNEL_NS {
+namespace edwards {
 
 namespace detail {
 
@@ -371,4 +374,6 @@ CurvePoint<Curve, PrimeOrder> CurveFixedBaseTable<Curve>::mul(const typename Cur
     return CurvePoint<Curve, PrimeOrder>(*acc);
 }
 
-}  // namespace lumora::curve::edwards
+}  // namespace edwards
+}  // inline namespace LUMORA_KERNEL_NS
+}  // namespace lumora::curve

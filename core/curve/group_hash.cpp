@@ -5,7 +5,8 @@
 #include "common/text.h"
 #include "hashes/blake2s.h"
 
-namespace lumora::curve::inline LUMORA_KERNEL_NS {
+namespace lumora::curve {
+inline namespace LUMORA_KERNEL_NS {
 
 using hashes::Blake2s;
 using hashes::Blake2sDigest;
@@ -40,4 +41,5 @@ edwards::Point<edwards::PrimeOrder> find_group_hash(std::span<const std::uint8_t
     }
 }
 
+}  // inline namespace LUMORA_KERNEL_NS
 }  // namespace lumora::curve

@@ -7,9 +7,11 @@
 #include <span>
 #include <string_view>
 
+#include "common/kernel_copy.h"
 #include "curve/edwards.h"
 
-namespace lumora::curve::inline LUMORA_KERNEL_NS {
+namespace lumora::curve {
+inline namespace LUMORA_KERNEL_NS {
 
 // Hashed in front of every tag: the 64 ASCII characters themselves (not the
 // bytes they spell in hexadecimal), exactly one BLAKE2s block.
@@ -31,4 +33,5 @@ std::optional<edwards::Point<edwards::PrimeOrder>> baby_group_hash(std::span<con
 edwards::Point<edwards::PrimeOrder> find_group_hash(std::span<const std::uint8_t> message,
                                                     std::string_view personalisation, const JubjubParams& params);
 
+}  // inline namespace LUMORA_KERNEL_NS
 }  // namespace lumora::curve

@@ -2,7 +2,8 @@
 
 #include "common/error.h"
 
-namespace lumora::curve::inline LUMORA_KERNEL_NS {
+namespace lumora::curve {
+inline namespace LUMORA_KERNEL_NS {
 
 namespace {
 
@@ -24,4 +25,5 @@ JubjubParams JubjubParams::from_constants() {
     return p;
 }
 
+}  // inline namespace LUMORA_KERNEL_NS
 }  // namespace lumora::curve

@@ -7,10 +7,12 @@
 
 #include <string_view>
 
+#include "common/kernel_copy.h"
 #include "field/fr.h"
 #include "field/fs.h"
 
-namespace lumora::curve::inline LUMORA_KERNEL_NS {
+namespace lumora::curve {
+inline namespace LUMORA_KERNEL_NS {
 
 using field::Fr;
 
@@ -52,4 +54,5 @@ private:
     Fr edwards_2d_;
 };
 
+}  // inline namespace LUMORA_KERNEL_NS
 }  // namespace lumora::curve

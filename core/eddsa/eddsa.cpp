@@ -8,7 +8,8 @@
 #include "common/ct.h"
 #include "common/secret.h"
 
-namespace lumora::eddsa::inline LUMORA_KERNEL_NS {
+namespace lumora::eddsa {
+inline namespace LUMORA_KERNEL_NS {
 
 namespace {
 
@@ -190,4 +191,5 @@ bool verify_own_signature(const PrimeOrderPoint& pk, std::span<const std::uint8_
     return equation_holds(c_pk, signature.r, signature.s, generator_index, params);
 }
 
+}  // inline namespace LUMORA_KERNEL_NS
 }  // namespace lumora::eddsa

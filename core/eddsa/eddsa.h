@@ -12,11 +12,13 @@
 #include <span>
 #include <utility>
 
+#include "common/kernel_copy.h"
 #include "curve/alt_jubjub.h"
 #include "curve/edwards.h"
 #include "field/fs.h"
 
-namespace lumora::eddsa::inline LUMORA_KERNEL_NS {
+namespace lumora::eddsa {
+inline namespace LUMORA_KERNEL_NS {
 
 using curve::AltJubjubBn256;
 using field::Fs;
@@ -76,4 +78,5 @@ bool verify_own_signature(const PrimeOrderPoint& pk, std::span<const std::uint8_
 std::pair<UnknownPoint, UnknownPoint> two_multiples_var(const UnknownPoint& p, const field::Repr& a,
                                                         const field::Repr& b, const AltJubjubBn256& params);
 
+}  // inline namespace LUMORA_KERNEL_NS
 }  // namespace lumora::eddsa

@@ -6,7 +6,8 @@
 #include "common/secret.h"
 #include "hashes/sha256.h"
 
-namespace lumora::eddsa::inline LUMORA_KERNEL_NS {
+namespace lumora::eddsa {
+inline namespace LUMORA_KERNEL_NS {
 
 namespace {
 
@@ -31,4 +32,5 @@ field::Fs deterministic_seed(const field::Fs& sk, std::span<const std::uint8_t> 
     }
 }
 
+}  // inline namespace LUMORA_KERNEL_NS
 }  // namespace lumora::eddsa

@@ -10,7 +10,10 @@
 #include <array>
 #include <cstdint>
 
-namespace lumora::field::inline LUMORA_KERNEL_NS {
+#include "common/kernel_copy.h"
+
+namespace lumora::field {
+inline namespace LUMORA_KERNEL_NS {
 
 using u64 = std::uint64_t;
 using u128 = unsigned __int128;
@@ -178,4 +181,5 @@ constexpr Limbs root_of_unity(u64 g, const Limbs& p) { return mont_pow(to_mont(g
 
 }  // namespace derive
 
+}  // inline namespace LUMORA_KERNEL_NS
 }  // namespace lumora::field

@@ -4,7 +4,8 @@
 #include "field/fr.h"
 #include "field/fs.h"
 
-namespace lumora::field::inline LUMORA_KERNEL_NS {
+namespace lumora::field {
+inline namespace LUMORA_KERNEL_NS {
 
 std::string not_in_field_message(const Repr& r) { return integers::to_hex(r) + " is not an element of the field"; }
 
@@ -194,4 +195,5 @@ std::optional<Fr> fr_from_str(std::string_view text) {
     return value;
 }
 
+}  // inline namespace LUMORA_KERNEL_NS
 }  // namespace lumora::field

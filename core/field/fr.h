@@ -6,10 +6,12 @@
 #include <optional>
 #include <string_view>
 
+#include "common/kernel_copy.h"
 #include "field/montgomery.h"
 #include "field/sqrt.h"
 
-namespace lumora::field::inline LUMORA_KERNEL_NS {
+namespace lumora::field {
+inline namespace LUMORA_KERNEL_NS {
 
 struct FrParams {
     static constexpr Limbs MODULUS = {0x43e1f593f0000001, 0x2833e84879b97091, 0xb85045b68181585d,
@@ -40,4 +42,5 @@ std::optional<Fr> sqrt_ratio_var<FrParams>(const Fr& u, const Fr& v);
 // length, reduced mod r. None for anything else.
 std::optional<Fr> fr_from_str(std::string_view text);
 
+}  // inline namespace LUMORA_KERNEL_NS
 }  // namespace lumora::field

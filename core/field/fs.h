@@ -3,9 +3,11 @@
 // Private keys, nonces, signature scalars and challenges live here.
 #pragma once
 
+#include "common/kernel_copy.h"
 #include "field/montgomery.h"
 
-namespace lumora::field::inline LUMORA_KERNEL_NS {
+namespace lumora::field {
+inline namespace LUMORA_KERNEL_NS {
 
 struct FsParams {
     static constexpr Limbs MODULUS = {0x677297dc392126f1, 0xab3eedb83920ee0a, 0x370a08b6d0302b0b,
@@ -22,4 +24,5 @@ using Fs = Element<FsParams>;
 // The subgroup order l, the scalar of the order checks.
 constexpr Repr fs_char() { return FsParams::MODULUS; }
 
+}  // inline namespace LUMORA_KERNEL_NS
 }  // namespace lumora::field

@@ -21,16 +21,24 @@
 #include <string>
 #include <utility>
 
-#include "common/cpu.h"
 #include "common/error.h"
+#include "common/kernel_copy.h"
 #include "common/secret.h"
 #include "field/constants.h"
 #include "integers/u256.h"
-#if defined(__x86_64__) && !defined(LUMORA_PORTABLE_FIELD)
+
+// The copy's kernels, by the define the build gives each copy
+// (common/kernel_paths.h): the x86-64 assembly forms for the baseline and
+// MULX/ADX copies, the portable forms for the portable copy.
+#if defined(LUMORA_FIELD_BASELINE) || defined(LUMORA_FIELD_ADX)
+#define LUMORA_FIELD_X86_64_KERNELS
 #include "field/montgomery_x86_64.h"
+#elif !defined(LUMORA_FIELD_PORTABLE)
+#error "no field kernels for this copy: montgomery.h picks them by LUMORA_FIELD_<COPY>"
 #endif
 
-namespace lumora::field::inline LUMORA_KERNEL_NS {
+namespace lumora::field {
+inline namespace LUMORA_KERNEL_NS {
 
 // Canonical integer, least significant limb first; its byte and text forms
 // are the integers layer's (integers::from_bytes_le, to_bytes_be, to_hex, ...).
@@ -69,7 +77,7 @@ inline void mul_acc_portable(u64& c0, u64& c1, u64& c2, u64 x, u64 y) {
 // x86-64 gets it as one mul/add/adc/adc sequence (baseline instructions only),
 // the sequence GCC 12 also makes of the portable form.
 inline void mul_acc(u64& c0, u64& c1, u64& c2, u64 x, u64 y) {
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(LUMORA_PORTABLE_FIELD)
+#if defined(LUMORA_FIELD_X86_64_KERNELS) && defined(__GNUC__) && !defined(__clang__)
     asm("movq %[x], %%rax\n\t"
         "mulq %[y]\n\t"
         "addq %%rax, %[c0]\n\t"
@@ -241,28 +249,21 @@ inline __attribute__((always_inline)) Limbs mont_sqr_portable(const Limbs& a) {
     return mont_mul_portable<P>(a, a);
 }
 
-// The kernels Element uses: x86-64 assembly where the target has it, the
-// portable forms everywhere else. The build compiles this layer and those
-// above it once per kernel path: LUMORA_PORTABLE_FIELD selects the portable
-// forms on x86-64 too, LUMORA_FIELD_ADX the MULX/ADX multiplication (a copy
-// entered only on CPUs with BMI2 and ADX). All give the same limbs.
-// KERNEL names the choice as the dispatch does.
-#if defined(__x86_64__) && !defined(LUMORA_PORTABLE_FIELD)
+// The kernels Element uses: the copy's x86-64 assembly where it has them, the
+// portable forms everywhere else. All give the same limbs.
+#if defined(LUMORA_FIELD_X86_64_KERNELS)
 template <class P>
 Limbs add(const Limbs& a, const Limbs& b) { return x86_64::add<P>(a, b); }
 template <class P>
 Limbs sub(const Limbs& a, const Limbs& b) { return x86_64::sub<P>(a, b); }
 #if defined(LUMORA_FIELD_ADX)
-inline constexpr cpu::FieldKernel KERNEL = cpu::FieldKernel::X86Adx;
 template <class P>
 Limbs mont_mul(const Limbs& a, const Limbs& b) { return x86_64::mont_mul_adx<P>(a, b); }
 #else
-inline constexpr cpu::FieldKernel KERNEL = cpu::FieldKernel::X86Baseline;
 template <class P>
 Limbs mont_mul(const Limbs& a, const Limbs& b) { return x86_64::mont_mul<P>(a, b); }
 #endif
 #else
-inline constexpr cpu::FieldKernel KERNEL = cpu::FieldKernel::Portable;
 template <class P>
 inline __attribute__((always_inline)) Limbs add(const Limbs& a, const Limbs& b) { return add_portable<P>(a, b); }
 template <class P>
@@ -273,7 +274,7 @@ inline __attribute__((always_inline)) Limbs mont_mul(const Limbs& a, const Limbs
 
 // Squaring has a schedule of its own in the portable form; the x86-64
 // kernels square by multiplying.
-#if defined(__x86_64__) && !defined(LUMORA_PORTABLE_FIELD)
+#if defined(LUMORA_FIELD_X86_64_KERNELS)
 template <class P>
 Limbs mont_sqr(const Limbs& a) { return mont_mul<P>(a, a); }
 #else
@@ -516,4 +517,5 @@ private:
     Limbs m_{};
 };
 
+}  // inline namespace LUMORA_KERNEL_NS
 }  // namespace lumora::field

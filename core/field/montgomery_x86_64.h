@@ -11,7 +11,11 @@
 #include <array>
 #include <cstdint>
 
-namespace lumora::field::inline LUMORA_KERNEL_NS::x86_64 {
+#include "common/kernel_copy.h"
+
+namespace lumora::field {
+inline namespace LUMORA_KERNEL_NS {
+namespace x86_64 {
 
 using u64 = std::uint64_t;
 using Limbs = std::array<u64, 4>;
@@ -313,4 +317,6 @@ inline Limbs mont_mul_adx(const Limbs& a, const Limbs& b) {
 #undef LUMORA_X86_REDUCE_ONCE
 #undef LUMORA_X86_CONSTANTS
 
-}  // namespace lumora::field::x86_64
+}  // namespace x86_64
+}  // inline namespace LUMORA_KERNEL_NS
+}  // namespace lumora::field

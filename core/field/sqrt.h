@@ -9,9 +9,11 @@
 
 #include <optional>
 
+#include "common/kernel_copy.h"
 #include "field/montgomery.h"
 
-namespace lumora::field::inline LUMORA_KERNEL_NS {
+namespace lumora::field {
+inline namespace LUMORA_KERNEL_NS {
 
 enum class Legendre { Zero, QuadraticResidue, QuadraticNonResidue };
 
@@ -86,4 +88,5 @@ std::optional<Element<P>> sqrt_ratio_var(const Element<P>& u, const Element<P>& 
     return sqrt_var(u * *v_inv);
 }
 
+}  // inline namespace LUMORA_KERNEL_NS
 }  // namespace lumora::field

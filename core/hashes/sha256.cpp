@@ -255,7 +255,7 @@ const Sha256Form* sha256_extension_form() {
 const Sha256Form& sha256_form() {
     static const Sha256Form* const chosen = [] {
         const Sha256Form* extension = sha256_extension_form();
-        return cpu::dispatch().sha_extensions && extension != nullptr ? extension : &SHA256_PORTABLE;
+        return cpu::dispatch().extensions.sha && extension != nullptr ? extension : &SHA256_PORTABLE;
     }();
     return *chosen;
 }

@@ -67,7 +67,7 @@ extern const Sha256Form SHA256_PORTABLE;
 const Sha256Form* sha256_extension_form();
 
 // The form this process uses: the instruction form when
-// cpu::dispatch().sha_extensions, the portable one otherwise. Chosen on the
+// cpu::dispatch().extensions.sha, the portable one otherwise. Chosen on the
 // first call; the same afterwards.
 const Sha256Form& sha256_form();
 

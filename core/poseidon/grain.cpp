@@ -1,6 +1,7 @@
 #include "poseidon/grain.h"
 
-namespace lumora::poseidon::inline LUMORA_KERNEL_NS {
+namespace lumora::poseidon {
+inline namespace LUMORA_KERNEL_NS {
 
 namespace {
 
@@ -145,4 +146,5 @@ std::pair<std::vector<Vector<WIDTH>>, MdsMatrix> Grain::generate(std::size_t ful
     return {std::move(constants), cauchy(xs, ys)};
 }
 
+}  // inline namespace LUMORA_KERNEL_NS
 }  // namespace lumora::poseidon

@@ -7,9 +7,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/kernel_copy.h"
 #include "poseidon/matrix.h"
 
-namespace lumora::poseidon::inline LUMORA_KERNEL_NS {
+namespace lumora::poseidon {
+inline namespace LUMORA_KERNEL_NS {
 
 // The LFSR's bit sequence b_0, b_1, …: b_0 to b_79 are the initial state
 // (state bit i is b_i), then every step appends
@@ -66,4 +68,5 @@ private:
     unsigned output_bits_ = 0;
 };
 
+}  // inline namespace LUMORA_KERNEL_NS
 }  // namespace lumora::poseidon

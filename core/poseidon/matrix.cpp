@@ -1,6 +1,7 @@
 #include "poseidon/matrix.h"
 
-namespace lumora::poseidon::inline LUMORA_KERNEL_NS {
+namespace lumora::poseidon {
+inline namespace LUMORA_KERNEL_NS {
 
 MdsMatrix cauchy(const Vector<WIDTH>& xs, const Vector<WIDTH>& ys) {
     // All 81 inverses from one (Montgomery's batch inversion): with prefix
@@ -48,4 +49,5 @@ std::pair<MdsMatrix, SparseMdsMatrix> factorise(const MdsMatrix& a) {
     return {p, s};
 }
 
+}  // inline namespace LUMORA_KERNEL_NS
 }  // namespace lumora::poseidon

@@ -10,9 +10,11 @@
 #include <utility>
 
 #include "common/error.h"
+#include "common/kernel_copy.h"
 #include "field/fr.h"
 
-namespace lumora::poseidon::inline LUMORA_KERNEL_NS {
+namespace lumora::poseidon {
+inline namespace LUMORA_KERNEL_NS {
 
 using field::Fr;
 
@@ -123,4 +125,5 @@ MdsMatrix cauchy(const Vector<WIDTH>& xs, const Vector<WIDTH>& ys);
 // the sparse form of Qᵗ: first row (A[0][0], B⁻¹·w), first column A[0][1..8].
 std::pair<MdsMatrix, SparseMdsMatrix> factorise(const MdsMatrix& a);
 
+}  // inline namespace LUMORA_KERNEL_NS
 }  // namespace lumora::poseidon

@@ -4,7 +4,8 @@
 #include "poseidon/grain.h"
 #include "poseidon/permutation_ifma_tables.h"
 
-namespace lumora::poseidon::inline LUMORA_KERNEL_NS {
+namespace lumora::poseidon {
+inline namespace LUMORA_KERNEL_NS {
 
 namespace {
 
@@ -111,7 +112,7 @@ Spec Spec::create(std::size_t full_rounds, std::size_t partial_rounds) {
 }
 
 void Spec::permute(State& state) const {
-    if (!cpu::dispatch().ifma_permutation || !permute_ifma(state)) permute_scalar(state);
+    if (!cpu::dispatch().extensions.ifma || !permute_ifma(state)) permute_scalar(state);
 }
 
 bool Spec::permute_ifma([[maybe_unused]] State& state) const {
@@ -141,4 +142,5 @@ void Spec::permute_scalar(State& state) const {
     full_round(state, nullptr, mds);  // no constants in the last round
 }
 
+}  // inline namespace LUMORA_KERNEL_NS
 }  // namespace lumora::poseidon

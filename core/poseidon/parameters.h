@@ -13,10 +13,12 @@
 #include <memory>
 #include <vector>
 
+#include "common/kernel_copy.h"
 #include "poseidon/matrix.h"
 #include "poseidon/permutation_ifma.h"
 
-namespace lumora::poseidon::inline LUMORA_KERNEL_NS {
+namespace lumora::poseidon {
+inline namespace LUMORA_KERNEL_NS {
 
 constexpr std::size_t FULL_ROUNDS = 8;
 constexpr std::size_t PARTIAL_ROUNDS = 63;
@@ -68,4 +70,5 @@ struct Spec {
 std::pair<std::vector<SparseMdsMatrix>, MdsMatrix> calculate_sparse_matrices(std::size_t partial_rounds,
                                                                              const MdsMatrix& m);
 
+}  // inline namespace LUMORA_KERNEL_NS
 }  // namespace lumora::poseidon

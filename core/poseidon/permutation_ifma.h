@@ -9,7 +9,7 @@
 // Only call permute_ifma() on a CPU with AVX-512 IFMA, VL and DQ whose OS
 // saves their state (cpu::features().avx512_ifma): elsewhere its
 // instructions fault. The hashing path enters it only when the process runs
-// that path (cpu::dispatch().ifma_permutation); the tests and benchmarks
+// that path (cpu::dispatch().extensions.ifma); the tests and benchmarks
 // compare it with the 64-bit path whatever LUMORA_CPU says.
 #pragma once
 

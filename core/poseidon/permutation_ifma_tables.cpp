@@ -3,7 +3,8 @@
 #include <array>
 #include <cstring>
 
-namespace lumora::poseidon::inline LUMORA_KERNEL_NS {
+namespace lumora::poseidon {
+inline namespace LUMORA_KERNEL_NS {
 
 namespace {
 
@@ -103,4 +104,5 @@ std::shared_ptr<const ifma::Tables> make_ifma_tables(const Spec& spec) {
     return std::shared_ptr<const ifma::Tables>(std::move(t));
 }
 
-}  // namespace lumora::poseidon::inline LUMORA_KERNEL_NS
+}  // inline namespace LUMORA_KERNEL_NS
+}  // namespace lumora::poseidon

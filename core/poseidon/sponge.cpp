@@ -1,6 +1,7 @@
 #include "poseidon/sponge.h"
 
-namespace lumora::poseidon::inline LUMORA_KERNEL_NS {
+namespace lumora::poseidon {
+inline namespace LUMORA_KERNEL_NS {
 
 Poseidon::Poseidon(const Spec& spec) : spec_(&spec) { state_[0] = Fr::from_u128(static_cast<field::u128>(1) << 64); }
 
@@ -77,4 +78,5 @@ Digest PoseidonHasher::finalize() {
     return digest;
 }
 
+}  // inline namespace LUMORA_KERNEL_NS
 }  // namespace lumora::poseidon

@@ -7,9 +7,11 @@
 #include <cstdint>
 #include <optional>
 
+#include "common/kernel_copy.h"
 #include "poseidon/parameters.h"
 
-namespace lumora::poseidon::inline LUMORA_KERNEL_NS {
+namespace lumora::poseidon {
+inline namespace LUMORA_KERNEL_NS {
 
 // Four 64-bit words, least significant first, of a canonical element of Fr.
 using Digest = std::array<std::uint64_t, 4>;
@@ -103,4 +105,5 @@ private:
     PoseidonContext context_;
 };
 
+}  // inline namespace LUMORA_KERNEL_NS
 }  // namespace lumora::poseidon

@@ -8,53 +8,29 @@
 
 namespace lumora::sdk {
 
-// The copies this build links in (the build defines which exist).
-#if defined(LUMORA_COPY_PORTABLE)
-inline namespace kernel_portable {
-extern const OperationTable OPERATIONS;
-}
-#endif
-#if defined(LUMORA_COPY_BASELINE)
-inline namespace kernel_baseline {
-extern const OperationTable OPERATIONS;
-}
-#endif
-#if defined(LUMORA_COPY_ADX)
-inline namespace kernel_adx {
-extern const OperationTable OPERATIONS;
-}
-#endif
+// Every copy's table: declared for each copy of the list, defined by each copy
+// the target's build has (common/kernel_paths.h).
+#define LUMORA_SDK_DECLARE_COPY_TABLE(name, architecture, instructions) \
+    inline namespace kernel_##name {                                    \
+    extern const OperationTable OPERATIONS;                             \
+    }
+LUMORA_FIELD_COPIES(LUMORA_SDK_DECLARE_COPY_TABLE)
+#undef LUMORA_SDK_DECLARE_COPY_TABLE
 
-const OperationTable* operation_table(cpu::FieldKernel kernel) {
-#if defined(LUMORA_COPY_PORTABLE)
-    if (kernel == cpu::FieldKernel::Portable) return &kernel_portable::OPERATIONS;
-#endif
-#if defined(LUMORA_COPY_BASELINE)
-    if (kernel == cpu::FieldKernel::X86Baseline) return &kernel_baseline::OPERATIONS;
-#endif
-#if defined(LUMORA_COPY_ADX)
-    if (kernel == cpu::FieldKernel::X86Adx) return &kernel_adx::OPERATIONS;
-#endif
+const OperationTable* operation_table(cpu::FieldCopy copy) {
+    // A copy the target's build lacks is never named.
+#define LUMORA_SDK_COPY_TABLE(name, architecture, instructions)                          \
+    if constexpr (cpu::built(cpu::FieldCopy::name)) {                                   \
+        if (copy == cpu::FieldCopy::name) return &kernel_##name::OPERATIONS;            \
+    }
+    LUMORA_FIELD_COPIES(LUMORA_SDK_COPY_TABLE)
+#undef LUMORA_SDK_COPY_TABLE
     return nullptr;
 }
 
-namespace {
-
-const OperationTable& choose_operation_table() {
-#if defined(LUMORA_HOST_TUNED)
-    // The one copy, compiled for the build machine's instructions.
-    return kernel_adx::OPERATIONS;
-#else
-    if (const OperationTable* chosen = operation_table(cpu::dispatch().field)) return *chosen;
-    // dispatch() only names paths of the target, and every one has a copy.
-    return kernel_portable::OPERATIONS;
-#endif
-}
-
-}  // namespace
-
 const OperationTable& dispatched_operation_table() {
-    static const OperationTable& table = choose_operation_table();
+    // cpu::choose only chooses copies the target's build has.
+    static const OperationTable& table = *operation_table(cpu::dispatch().copy);
     return table;
 }
 

@@ -9,7 +9,7 @@
 
 #include "common/hex.h"
 
-namespace lumora::sdk::inline LUMORA_KERNEL_NS {
+namespace lumora::sdk {
 
 namespace {
 

@@ -21,7 +21,7 @@
 #include "sdk/document_kinds.h"
 #include "sdk/records.h"
 
-namespace lumora::sdk::inline LUMORA_KERNEL_NS {
+namespace lumora::sdk {
 
 // The record of a document, for each record of LUMORA_SDK_DOCUMENT_KINDS
 // (sdk/document_kinds.h). A rejected document is an error value without

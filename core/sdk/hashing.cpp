@@ -2,7 +2,8 @@
 
 #include "poseidon/sponge.h"
 
-namespace lumora::sdk::inline LUMORA_KERNEL_NS {
+namespace lumora::sdk {
+inline namespace LUMORA_KERNEL_NS {
 
 namespace {
 
@@ -134,4 +135,5 @@ U256 signed_oracle_price_hash(const SignedOraclePrice& p) {
     return hash2(p.signed_asset_id, price);
 }
 
+}  // inline namespace LUMORA_KERNEL_NS
 }  // namespace lumora::sdk

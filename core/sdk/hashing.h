@@ -6,10 +6,12 @@
 // first. Its text form is U256::to_hex ("0x" and 64 lowercase digits).
 #pragma once
 
+#include "common/kernel_copy.h"
 #include "integers/u256.h"
 #include "sdk/records.h"
 
-namespace lumora::sdk::inline LUMORA_KERNEL_NS {
+namespace lumora::sdk {
+inline namespace LUMORA_KERNEL_NS {
 
 // The digest of the two values with bit 255 of each cleared, each reduced
 // mod r: one permutation over (a', b', 1, 0, …, 0).
@@ -39,4 +41,5 @@ U256 liquidate_hash(const Liquidate& liquidate);
 // not enter it.
 U256 signed_oracle_price_hash(const SignedOraclePrice& price);
 
+}  // inline namespace LUMORA_KERNEL_NS
 }  // namespace lumora::sdk

@@ -10,7 +10,8 @@
 #include "eddsa/eddsa.h"
 #include "hashes/sha256.h"
 
-namespace lumora::sdk::inline LUMORA_KERNEL_NS {
+namespace lumora::sdk {
+inline namespace LUMORA_KERNEL_NS {
 
 namespace {
 
@@ -199,4 +200,5 @@ Result<bool> is_on_curve(std::string_view x, std::string_view y) {
     return strip_hex_prefixes(pair.value().packed) == tx && strip_hex_prefixes(pair.value().x) == ty;
 }
 
+}  // inline namespace LUMORA_KERNEL_NS
 }  // namespace lumora::sdk

@@ -19,13 +19,15 @@
 #include <variant>
 
 #include "common/error.h"
+#include "common/kernel_copy.h"
 #include "common/secret.h"
 #include "curve/edwards.h"
 #include "field/fr.h"
 #include "field/fs.h"
 #include "integers/u256.h"
 
-namespace lumora::sdk::inline LUMORA_KERNEL_NS {
+namespace lumora::sdk {
+inline namespace LUMORA_KERNEL_NS {
 
 using field::Fr;
 using field::Fs;
@@ -146,4 +148,5 @@ Result<std::string> private_key_to_public_key_xy(std::string_view private_key);
 // public_key_pair's failures and aborts pass through.
 Result<bool> is_on_curve(std::string_view x, std::string_view y);
 
+}  // inline namespace LUMORA_KERNEL_NS
 }  // namespace lumora::sdk

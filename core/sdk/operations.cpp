@@ -4,7 +4,8 @@
 #include "field/montgomery.h"
 #include "poseidon/sponge.h"
 
-namespace lumora::sdk::inline LUMORA_KERNEL_NS {
+namespace lumora::sdk {
+inline namespace LUMORA_KERNEL_NS {
 
 void operations::build_tables() {
     poseidon::get_poseidon_hasher();
@@ -16,8 +17,9 @@ constinit const OperationTable OPERATIONS = {
 #define LUMORA_SDK_OPERATION_ENTRY(result, name, ...) &name,
     LUMORA_SDK_OPERATIONS(LUMORA_SDK_OPERATION_ENTRY)
 #undef LUMORA_SDK_OPERATION_ENTRY
-    field::detail::KERNEL,
+    field::COPY,
     &operations::build_tables,
 };
 
+}  // inline namespace LUMORA_KERNEL_NS
 }  // namespace lumora::sdk

@@ -7,9 +7,11 @@
 #include <string>
 
 #include "common/error.h"
+#include "common/kernel_copy.h"
 #include "sdk/operation_table.h"
 
-namespace lumora::sdk::inline LUMORA_KERNEL_NS {
+namespace lumora::sdk {
+inline namespace LUMORA_KERNEL_NS {
 
 LUMORA_SDK_OPERATIONS(LUMORA_SDK_DECLARE_OPERATION)
 
@@ -23,4 +25,5 @@ void build_tables();
 
 extern const OperationTable OPERATIONS;
 
+}  // inline namespace LUMORA_KERNEL_NS
 }  // namespace lumora::sdk

@@ -6,7 +6,7 @@
 
 #include "integers/u256.h"
 
-namespace lumora::sdk::inline LUMORA_KERNEL_NS {
+namespace lumora::sdk {
 
 using integers::i128;
 using integers::u128;

@@ -7,7 +7,8 @@
 #include "sdk/documents.h"
 #include "sdk/hashing.h"
 
-namespace lumora::sdk::inline LUMORA_KERNEL_NS {
+namespace lumora::sdk {
+inline namespace LUMORA_KERNEL_NS {
 
 namespace {
 
@@ -184,4 +185,5 @@ Result<bool> verify_signature(std::string_view sig_r, std::string_view sig_s, st
     return eddsa::verify_for_raw_message(pk.value(), bytes, signature, curve::SIGNING_GENERATOR, params());
 }
 
+}  // inline namespace LUMORA_KERNEL_NS
 }  // namespace lumora::sdk

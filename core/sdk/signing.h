@@ -13,12 +13,14 @@
 #include <string_view>
 
 #include "common/error.h"
+#include "common/kernel_copy.h"
 #include "eddsa/eddsa.h"
 #include "integers/u256.h"
 #include "sdk/document_kinds.h"
 #include "sdk/keys.h"
 
-namespace lumora::sdk::inline LUMORA_KERNEL_NS {
+namespace lumora::sdk {
+inline namespace LUMORA_KERNEL_NS {
 
 // The signer's packed public key and the signature.
 struct TxSignature {
@@ -91,4 +93,5 @@ LUMORA_SDK_DOCUMENT_KINDS(LUMORA_SDK_DECLARE_DOCUMENT_OPERATIONS)
 Result<bool> verify_signature(std::string_view sig_r, std::string_view sig_s, std::string_view pub_key_x,
                               std::string_view pub_key_y, std::string_view msg);
 
+}  // inline namespace LUMORA_KERNEL_NS
 }  // namespace lumora::sdk

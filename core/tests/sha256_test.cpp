@@ -157,7 +157,7 @@ TEST(Sha256, PortablePairIsTwoCompressions) {
 
 TEST(Sha256, DispatchFollowsTheProcessChoice) {
     const Sha256Form& chosen = sha256_form();
-    EXPECT_EQ(&chosen, cpu::dispatch().sha_extensions ? sha256_extension_form() : &SHA256_PORTABLE);
+    EXPECT_EQ(&chosen, cpu::dispatch().extensions.sha ? sha256_extension_form() : &SHA256_PORTABLE);
     EXPECT_EQ(&sha256_form(), &chosen);
 }
 

@@ -1,8 +1,8 @@
 // The stack wipe after operations on secrets: it zeroes the stack below its
 // caller, and it reaches deeper than every secret-taking operation goes on
-// every kernel path this CPU runs, with a quarter to spare. (That nothing of
-// a secret is left after a call through the module is checked by
-// tests/test_memory_residue.py.)
+// every copy of the field kernels this CPU runs, with a quarter to spare.
+// (That nothing of a secret is left after a call through the module is
+// checked by tests/test_memory_residue.py.)
 //
 // Depths are measured by painting the stack below a frame, running the
 // operation from that frame and finding the deepest byte it changed. The
@@ -126,17 +126,12 @@ std::vector<Args> cases_of(const std::string& name) {
     return out;
 }
 
-// The tables of the kernel paths this CPU runs (paths that differ only
-// outside the field kernels share one).
-std::vector<std::pair<const char*, const OperationTable*>> runnable_tables() {
-    std::vector<std::pair<const char*, const OperationTable*>> tables;
-    for (const char* path : {"portable", "baseline", "adx"}) {
-        const cpu::Dispatch d = cpu::choose(cpu::features(), path);
-        if (std::string_view(cpu::path_name(d)) != path) continue;
-        const OperationTable* table = operation_table(d.field);
-        if (table != nullptr && std::none_of(tables.begin(), tables.end(), [&](auto& t) { return t.second == table; }))
-            tables.emplace_back(path, table);
-    }
+// The tables of the copies this build has whose instructions this CPU offers.
+std::vector<std::pair<std::string_view, const OperationTable*>> runnable_tables() {
+    std::vector<std::pair<std::string_view, const OperationTable*>> tables;
+    for (cpu::FieldCopy copy : cpu::FIELD_COPIES)
+        if (cpu::built(copy) && cpu::runs(copy, cpu::features()))
+            tables.emplace_back(cpu::copy_name(copy), operation_table(copy));
     return tables;
 }
 
@@ -160,18 +155,18 @@ TEST(StackWipe, ReachesDeeperThanEverySecretTakingOperation) {
     ASSERT_FALSE(tables.empty());
     // The shared tables are built first: their construction, deep as it
     // goes, handles nothing secret.
-    for (const auto& [path, table] : tables)
+    for (const auto& [copy, table] : tables)
         for (const SecretOperation& op : SECRET_OPERATIONS) op.call(*table, cases_of(op.name).front());
     std::size_t deepest = 0;
     for (const SecretOperation& op : SECRET_OPERATIONS) {
         const std::vector<Args> cases = cases_of(op.name);
         ASSERT_FALSE(cases.empty()) << op.name;
-        for (const auto& [path, table] : tables) {
+        for (const auto& [copy, table] : tables) {
             for (std::size_t i = 0; i < cases.size(); ++i) {
                 const std::size_t depth = stack_depth([&] { op.call(*table, cases[i]); });
                 ASSERT_LT(depth, PAINTED) << "paint deeper: " << op.name;
                 EXPECT_LE(depth + depth / 4, STACK_WIPE_BYTES)
-                    << op.name << " case " << i << " on the " << path << " path goes " << depth << " bytes deep";
+                    << op.name << " case " << i << " on the " << copy << " copy goes " << depth << " bytes deep";
                 deepest = std::max(deepest, depth);
             }
         }

@@ -3,9 +3,8 @@
 // reports each branch, memory index or system-call argument that depends on
 // it. Run by scripts/ctime.sh under valgrind.
 //
-//   ctime_driver COPY...            checks the named copies of the core
-//                                   (portable, baseline, adx), which must be
-//                                   every copy this build has
+//   ctime_driver                    checks every copy of the core this build
+//                                   has (common/kernel_paths.h)
 //   ctime_driver --planted KIND     a secret-dependent branch or table index
 //                                   (KIND "branch" or "index") that valgrind
 //                                   must report: the check's self-test
@@ -13,8 +12,8 @@
 // Each copy is called through its own operation table, not through the
 // dispatch: valgrind's CPU reports neither BMI2 nor ADX, so the dispatch
 // would pick the baseline copy, though valgrind runs MULX, ADCX and ADOX. The
-// driver confirms that each table belongs to the copy compiled for the
-// kernels asked for. The cases are those of the known-answer file, so the
+// driver confirms that each table, and the code it calls directly, belong to
+// the copy it asked for. The cases are those of the known-answer file, so the
 // check also confirms that the instrumented build gives the expected results
 // and failure messages. Results are marked defined once they are public;
 // values that become public inside the library are marked there, with
@@ -39,7 +38,7 @@ namespace {
 
 using lumora::Abort;
 using lumora::Result;
-using lumora::cpu::FieldKernel;
+using lumora::cpu::FieldCopy;
 using lumora::sdk::OperationTable;
 namespace check = lumora::ctime_check;
 
@@ -48,26 +47,23 @@ namespace check = lumora::ctime_check;
 #endif
 
 struct Copy {
-    const char* name;  // as LUMORA_CPU spells the path
-    FieldKernel kernel;
-    FieldKernel (*compiled_kernel)();
+    FieldCopy copy;
+    FieldCopy (*compiled_copy)();
     int (*sign_with_given_nonces)();
 };
 
 // The copies this build has.
-const std::vector<Copy> COPIES = {
-#if defined(LUMORA_COPY_PORTABLE)
-    {"portable", FieldKernel::Portable, &check::kernel_portable::compiled_kernel,
-     &check::kernel_portable::sign_with_given_nonces},
-#endif
-#if defined(LUMORA_COPY_BASELINE)
-    {"baseline", FieldKernel::X86Baseline, &check::kernel_baseline::compiled_kernel,
-     &check::kernel_baseline::sign_with_given_nonces},
-#endif
-#if defined(LUMORA_COPY_ADX)
-    {"adx", FieldKernel::X86Adx, &check::kernel_adx::compiled_kernel, &check::kernel_adx::sign_with_given_nonces},
-#endif
-};
+std::vector<Copy> built_copies() {
+    std::vector<Copy> copies;
+#define LUMORA_CTIME_COPY(name, architecture, instructions)                       \
+    if constexpr (lumora::cpu::built(FieldCopy::name)) {                          \
+        copies.push_back({FieldCopy::name, &check::kernel_##name::compiled_copy,   \
+                          &check::kernel_##name::sign_with_given_nonces});         \
+    }
+    LUMORA_FIELD_COPIES(LUMORA_CTIME_COPY)
+#undef LUMORA_CTIME_COPY
+    return copies;
+}
 
 struct Outcome {
     bool ok = false;
@@ -215,26 +211,9 @@ int run_planted(std::string_view kind) {
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "--planted") == 0) return run_planted(argv[2]);
-    if (argc < 2) {
-        std::printf("usage: ctime_driver COPY... | --planted branch|index\n");
+    if (argc != 1) {
+        std::printf("usage: ctime_driver | ctime_driver --planted branch|index\n");
         return 2;
-    }
-
-    // The copies asked for must be exactly those this build has.
-    std::vector<const Copy*> chosen;
-    for (int i = 1; i < argc; ++i) {
-        const Copy* found = nullptr;
-        for (const Copy& c : COPIES)
-            if (std::strcmp(c.name, argv[i]) == 0) found = &c;
-        if (found == nullptr) {
-            std::printf("FAILED: this build has no copy \"%s\"\n", argv[i]);
-            return 1;
-        }
-        chosen.push_back(found);
-    }
-    if (chosen.size() != COPIES.size()) {
-        std::printf("FAILED: this build has %zu copies, %zu asked for\n", COPIES.size(), chosen.size());
-        return 1;
     }
 
     // SHA-256 runs in the form valgrind's CPU is given (the instruction
@@ -244,23 +223,24 @@ int main(int argc, char** argv) {
     const auto file = lumora::testing::load_vector_file("functions.json");
     const auto& all = file["functions"];
     int failed = 0, passed = 0;
-    for (const Copy* c : chosen) {
-        const OperationTable* table = lumora::sdk::operation_table(c->kernel);
-        if (table == nullptr || table->kernel != c->kernel || c->compiled_kernel() != c->kernel) {
-            std::printf("FAILED: the table or the code for \"%s\" is not the copy compiled for its kernels\n",
-                        c->name);
+    const std::vector<Copy> copies = built_copies();
+    for (const Copy& c : copies) {
+        const std::string name(lumora::cpu::copy_name(c.copy));
+        const OperationTable* table = lumora::sdk::operation_table(c.copy);
+        if (table == nullptr || table->copy != c.copy || c.compiled_copy() != c.copy) {
+            std::printf("FAILED: the table or the code for \"%s\" is not that copy's\n", name.c_str());
             return 1;
         }
         int copy_passed = 0;
         int copy_failed = run_known_answers(*table, all, copy_passed);
-        const int unverified = c->sign_with_given_nonces();
+        const int unverified = c.sign_with_given_nonces();
         if (unverified != 0) std::printf("FAILED %d signatures with given nonces\n", unverified);
         copy_failed += unverified;
         copy_passed += 4 - unverified;
-        std::printf("copy %s: %d passed, %d failed\n", c->name, copy_passed, copy_failed);
+        std::printf("copy %s: %d passed, %d failed\n", name.c_str(), copy_passed, copy_failed);
         passed += copy_passed;
         failed += copy_failed;
     }
-    std::printf("%d passed, %d failed\n", passed, failed);
-    return failed == 0 ? 0 : 1;
+    std::printf("%zu copies checked\n%d passed, %d failed\n", copies.size(), passed, failed);
+    return failed == 0 && !copies.empty() ? 0 : 1;
 }

@@ -6,13 +6,15 @@
 #include <cstdint>
 
 #include "common/ct.h"
+#include "common/kernel_copy.h"
 #include "curve/alt_jubjub.h"
 #include "eddsa/eddsa.h"
 #include "field/montgomery.h"
 
-namespace lumora::ctime_check::inline LUMORA_KERNEL_NS {
+namespace lumora::ctime_check {
+inline namespace LUMORA_KERNEL_NS {
 
-cpu::FieldKernel compiled_kernel() { return field::detail::KERNEL; }
+cpu::FieldCopy compiled_copy() { return field::COPY; }
 
 // Key and nonce undefined, the public key and the signature public once
 // made.
@@ -33,4 +35,5 @@ int sign_with_given_nonces() {
     return failed;
 }
 
+}  // inline namespace LUMORA_KERNEL_NS
 }  // namespace lumora::ctime_check
