@@ -97,7 +97,7 @@ BENCHMARK(BM_ReadPoint)->Unit(benchmark::kMicrosecond);
 void BM_PrivateKeyToPubkeyXy(benchmark::State& state) {
     jubjub_params();
     const char* key = "0x02F9672BACC14AD91ED378C64715CC60BEF1C97FAE658AEAD2ED338C530AFAC0";
-    for (auto _ : state) benchmark::DoNotOptimize(lumora::sdk::private_key_to_pubkey_xy(key));
+    for (auto _ : state) benchmark::DoNotOptimize(lumora::sdk::private_key_to_public_key_xy(key));
 }
 BENCHMARK(BM_PrivateKeyToPubkeyXy)->Unit(benchmark::kMicrosecond);
 

@@ -58,24 +58,24 @@ void run(benchmark::State& state, const std::string& doc, Decode decode) {
 }
 
 void BM_DecodeLimitOrder(benchmark::State& state) {
-    run(state, LIMIT_ORDER, lumora::sdk::parse_limit_order_request);
+    run(state, LIMIT_ORDER, lumora::sdk::parse_document<lumora::sdk::LimitOrderRequest>);
 }
 BENCHMARK(BM_DecodeLimitOrder);
 
 void BM_DecodeTypicalLiquidation(benchmark::State& state) {
-    run(state, typical_liquidation(), lumora::sdk::parse_liquidate);
+    run(state, typical_liquidation(), lumora::sdk::parse_document<lumora::sdk::Liquidate>);
 }
 BENCHMARK(BM_DecodeTypicalLiquidation);
 
 void BM_DecodeDroppedMembers(benchmark::State& state) {
     run(state, oracle_with_dropped_members(static_cast<std::size_t>(state.range(0)) << 20),
-        lumora::sdk::parse_signed_oracle_price);
+        lumora::sdk::parse_document<lumora::sdk::SignedOraclePrice>);
 }
 BENCHMARK(BM_DecodeDroppedMembers)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
 
 void BM_DecodeDeepDroppedMember(benchmark::State& state) {
     run(state, oracle_with_deep_member(static_cast<std::size_t>(state.range(0)) << 19),
-        lumora::sdk::parse_signed_oracle_price);
+        lumora::sdk::parse_document<lumora::sdk::SignedOraclePrice>);
 }
 BENCHMARK(BM_DecodeDeepDroppedMember)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
 

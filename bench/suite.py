@@ -1,5 +1,5 @@
 """The benchmark suite: core costs (from core_bench's JSON), the per-call
-median of each of the seventeen module functions, the first call in a fresh
+median of each module function, the first call in a fresh
 process, two threads signing against one, and the peers a user would pick
 instead, in one run, ending with a summary against the targets.
 

@@ -1,6 +1,7 @@
 // The CPython module `lumora_python_sdk`: argument binding, result conversion
-// and failure mapping for seventeen functions that each call one core
-// operation. Every function is one row of FUNCTIONS; one binder serves them all.
+// and failure mapping for functions that each call one core operation. Every
+// function is one row of FUNCTIONS, made from the core's list of operations
+// (LUMORA_SDK_OPERATIONS, sdk/api.h); one binder serves them all.
 //
 // Ownership: every PyObject* held in a Ref is a new reference released on
 // every path; raw PyObject* parameters are borrowed.
@@ -45,7 +46,7 @@ private:
     PyObject* p_ = nullptr;
 };
 
-constexpr std::size_t MAX_PARAMS = 5;
+constexpr std::size_t MAX_PARAMS = api::MAX_PARAMETERS;
 using Args = std::array<std::string_view, MAX_PARAMS>;
 using Outcome = std::variant<std::string, bool>;
 using Operation = Result<Outcome> (*)(const Args&);
@@ -70,53 +71,36 @@ Result<Outcome> adapt(const Args& a) {
     return call_with<F>(a, std::make_index_sequence<Arity<decltype(F)>::value>{});
 }
 
+PyObject* panic_exception_type();
+PyObject* value_error_type();
+
 struct Function {
     const char* name;
     const char* doc;  // only a text signature, so __doc__ is None
-    std::array<const char*, MAX_PARAMS> params;
-    std::size_t nparams;
-    const char* context;  // put in front of an error report
-    bool caught;          // aborts become ValueError here; elsewhere PanicException
+    api::ParameterNames params;
+    const char* context;        // put in front of an error report
+    PyObject* (*abort_type)();  // the class every failure of the function raises
     Operation op;
 };
 
-constexpr const char* SIGNATURE_CONTEXT = "Couldn get jubjubSignature";
-constexpr const char* HASH_CONTEXT = "Couldn't get hash";
+// The class a row's failures raise, by its failure column.
+constexpr auto RAISES_ERROR = value_error_type;
+constexpr auto RAISES_PANIC = panic_exception_type;
 
-// Registration order is the order of __all__.
-const std::array<Function, 17> FUNCTIONS = {{
-    {"verify_signature", "verify_signature(sig_r, sig_s, pub_key_x, pub_key_y, msg)\n--\n\n",
-     {"sig_r", "sig_s", "pub_key_x", "pub_key_y", "msg"}, 5, "Couldn't get verify_signature result", true,
-     adapt<&api::verify_signature>},
-    {"sign_withdraw", "sign_withdraw(json, pri_key)\n--\n\n", {"json", "pri_key"}, 2, SIGNATURE_CONTEXT, true, adapt<&api::sign_withdraw>},
-    {"sign_transfer", "sign_transfer(json, pri_key)\n--\n\n", {"json", "pri_key"}, 2, SIGNATURE_CONTEXT, true, adapt<&api::sign_transfer>},
-    {"sign_limit_order", "sign_limit_order(json, pri_key)\n--\n\n", {"json", "pri_key"}, 2, SIGNATURE_CONTEXT, true,
-     adapt<&api::sign_limit_order>},
-    {"sign_liquidate", "sign_liquidate(json, pri_key)\n--\n\n", {"json", "pri_key"}, 2, SIGNATURE_CONTEXT, true,
-     adapt<&api::sign_liquidate>},
-    {"sign_signed_oracle_price", "sign_signed_oracle_price(json, pri_key)\n--\n\n", {"json", "pri_key"}, 2,
-     SIGNATURE_CONTEXT, true, adapt<&api::sign_signed_oracle_price>},
-    {"hash_withdraw", "hash_withdraw(json)\n--\n\n", {"json"}, 1, HASH_CONTEXT, false, adapt<&api::hash_withdraw>},
-    {"hash_transfer", "hash_transfer(json)\n--\n\n", {"json"}, 1, HASH_CONTEXT, false, adapt<&api::hash_transfer>},
-    {"hash_limit_order", "hash_limit_order(json)\n--\n\n", {"json"}, 1, HASH_CONTEXT, false,
-     adapt<&api::hash_limit_order>},
-    {"hash_liquidate", "hash_liquidate(json)\n--\n\n", {"json"}, 1, HASH_CONTEXT, false, adapt<&api::hash_liquidate>},
-    {"hash_signed_oracle_price", "hash_signed_oracle_price(json)\n--\n\n", {"json"}, 1, HASH_CONTEXT, false,
-     adapt<&api::hash_signed_oracle_price>},
-    {"sign", "sign(private_key, msg)\n--\n\n", {"private_key", "msg"}, 2, "Couldn't sign msg", true,
-     adapt<&api::sign>},
-    {"eth_sign", "eth_sign(private_key, msg)\n--\n\n", {"private_key", "msg"}, 2, "Couldn't sign msg", true,
-     adapt<&api::eth_sign>},
-    {"private_key_from_seed", "private_key_from_seed(seed)\n--\n\n", {"seed"}, 1,
-     "Couldn't derive private key from seed", false, adapt<&api::private_key_from_seed>},
-    {"is_on_curve", "is_on_curve(x, y)\n--\n\n", {"x", "y"}, 2, "Couldn't get verify xy is on curve", false,
-     adapt<&api::is_on_curve>},
-    {"public_key_to_xy", "public_key_to_xy(public_key)\n--\n\n", {"public_key"}, 1,
-     "Couldn't convert public key to xy", false, adapt<&api::public_key_to_xy>},
-    {"private_key_to_public_key_xy", "private_key_to_public_key_xy(private_key)\n--\n\n", {"private_key"}, 1,
-     "Couldn't convert private key to public key xy", false,
-     adapt<&api::private_key_to_public_key_xy>},
-}};
+// One row per operation, in the list's order, which is the order of
+// __all__. The parameter names come from the row's list as written, and
+// must be as many as the operation takes.
+#define LUMORA_BINDING_ROW(result, name, params, inputs, failure, context)                                \
+    Function{#name, #name #params "\n--\n\n", api::parameter_names(#params), context, RAISES_##failure,  \
+             adapt<&api::name>},
+constexpr auto FUNCTIONS = std::to_array<Function>({LUMORA_SDK_OPERATIONS(LUMORA_BINDING_ROW)});
+#undef LUMORA_BINDING_ROW
+
+#define LUMORA_BINDING_ARITY(result, name, params, ...)                                      \
+    static_assert(api::parameter_names(#params).count == Arity<decltype(&api::name)>::value, \
+                  #name ": the parameter names and the operation's arity differ");
+LUMORA_SDK_OPERATIONS(LUMORA_BINDING_ARITY)
+#undef LUMORA_BINDING_ARITY
 
 // ---------------------------------------------------------------------------
 // Failure mapping
@@ -147,8 +131,9 @@ PyObject* raise_abort(std::string_view message, PyObject* type) {
     return nullptr;
 }
 
-// The class an abort becomes: ValueError for the rows that catch it,
-// PanicException for the others, ImportError while the module is set up.
+// The class an abort becomes: ValueError for the rows whose failures are
+// errors, PanicException for the others, ImportError while the module is set
+// up.
 PyObject* value_error_type() { return PyExc_ValueError; }
 PyObject* import_error_type() { return PyExc_ImportError; }
 
@@ -191,10 +176,10 @@ std::string_view utf8_of(PyObject* s) {  // s borrowed, a str
 
 std::string quoted_name_list(const Function& f, const std::array<PyObject*, MAX_PARAMS>& bound,
                              std::size_t& count) {
-    std::array<const char*, MAX_PARAMS> missing{};
+    std::array<std::string_view, MAX_PARAMS> missing{};
     count = 0;
-    for (std::size_t i = 0; i < f.nparams; ++i)
-        if (bound[i] == nullptr) missing[count++] = f.params[i];
+    for (std::size_t i = 0; i < f.params.count; ++i)
+        if (bound[i] == nullptr) missing[count++] = f.params.names[i];
     std::string out;
     for (std::size_t i = 0; i < count; ++i) {
         if (i > 0) out += count == 2 ? " and " : (i + 1 == count ? ", and " : ", ");
@@ -210,8 +195,8 @@ bool bind_arguments(const Function& f, PyObject* const* args, Py_ssize_t nargsf,
                     std::array<PyObject*, MAX_PARAMS>& bound) {
     const Py_ssize_t nargs = PyVectorcall_NARGS(nargsf);
     const std::string name = std::string(f.name) + "()";
-    if (static_cast<std::size_t>(nargs) > f.nparams) {
-        raise_type_error(name, " takes ", std::to_string(f.nparams), " positional arguments but ",
+    if (static_cast<std::size_t>(nargs) > f.params.count) {
+        raise_type_error(name, " takes ", std::to_string(f.params.count), " positional arguments but ",
                          std::to_string(nargs), nargs == 1 ? " was given" : " were given");
         return false;
     }
@@ -225,8 +210,8 @@ bool bind_arguments(const Function& f, PyObject* const* args, Py_ssize_t nargsf,
         if (PyUnicode_Check(key)) {
             const std::string_view key_text = utf8_of(key);
             if (PyErr_Occurred()) PyErr_Clear();  // an unencodable name matches nothing
-            for (std::size_t i = 0; i < f.nparams; ++i)
-                if (key_text == f.params[i]) slot = i;
+            for (std::size_t i = 0; i < f.params.count; ++i)
+                if (key_text == f.params.names[i]) slot = i;
         }
         if (slot == MAX_PARAMS) {
             Ref shown(PyObject_Str(key));
@@ -238,7 +223,7 @@ bool bind_arguments(const Function& f, PyObject* const* args, Py_ssize_t nargsf,
             return false;
         }
         if (bound[slot] != nullptr) {
-            raise_type_error(name, " got multiple values for argument '", f.params[slot], "'");
+            raise_type_error(name, " got multiple values for argument '", f.params.names[slot], "'");
             return false;
         }
         bound[slot] = args[nargs + k];
@@ -257,7 +242,7 @@ bool bind_arguments(const Function& f, PyObject* const* args, Py_ssize_t nargsf,
 // The UTF-8 text of each bound argument, in parameter order; false with the
 // exception set on the first failure.
 bool convert_arguments(const Function& f, const std::array<PyObject*, MAX_PARAMS>& bound, Args& text) {
-    for (std::size_t i = 0; i < f.nparams; ++i) {
+    for (std::size_t i = 0; i < f.params.count; ++i) {
         PyObject* arg = bound[i];  // borrowed
         if (!PyUnicode_Check(arg)) {
             std::string type_name = "<failed to extract type name>";
@@ -267,7 +252,7 @@ bool convert_arguments(const Function& f, const std::array<PyObject*, MAX_PARAMS
                 if (!PyErr_Occurred()) type_name = lumora::text::echo_excerpt(q);
             }
             PyErr_Clear();
-            raise_type_error("argument '", f.params[i], "': '", type_name,
+            raise_type_error("argument '", f.params.names[i], "': '", type_name,
                              "' object cannot be converted to 'PyString'");
             return false;
         }
@@ -308,7 +293,7 @@ Outcome run_operation(const Function& f, const Args& text) {
 }
 
 PyObject* call_function(const Function& f, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
-    return guarded(f.caught ? value_error_type : panic_exception_type, [&]() -> PyObject* {
+    return guarded(f.abort_type, [&]() -> PyObject* {
         std::array<PyObject*, MAX_PARAMS> bound{};
         Args text{};
         if (!bind_arguments(f, args, nargsf, kwnames, bound) || !convert_arguments(f, bound, text)) return nullptr;

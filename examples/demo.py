@@ -1,4 +1,4 @@
-"""The module's main job: hash, sign and verify a sample transaction of every kind.
+"""The module's main job: hash, sign and verify sample transactions.
 
 Run it with `bash scripts/run-example.sh` (or `python examples/demo.py` where the
 module is installed). It prints every result and exits non-zero if any

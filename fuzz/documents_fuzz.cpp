@@ -1,5 +1,6 @@
-// Feeds arbitrary bytes to every document decoder. Besides the sanitizers'
-// checks, a rejection must carry a message and a position inside the input.
+// Feeds arbitrary bytes to the decoder of every document kind
+// (LUMORA_SDK_DOCUMENT_KINDS). Besides the sanitizers' checks, a rejection
+// must carry a message and a position inside the input.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -34,10 +35,8 @@ void check(std::string_view input, const lumora::Result<T>& parsed) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
-    check(input, lumora::sdk::parse_transfer(input));
-    check(input, lumora::sdk::parse_withdraw_request(input));
-    check(input, lumora::sdk::parse_limit_order_request(input));
-    check(input, lumora::sdk::parse_liquidate(input));
-    check(input, lumora::sdk::parse_signed_oracle_price(input));
+#define LUMORA_FUZZ_DECODE(stem, record, ...) check(input, lumora::sdk::parse_document<lumora::sdk::record>(input));
+    LUMORA_SDK_DOCUMENT_KINDS(LUMORA_FUZZ_DECODE)
+#undef LUMORA_FUZZ_DECODE
     return 0;
 }

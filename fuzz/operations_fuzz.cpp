@@ -1,12 +1,13 @@
-// Feeds arbitrary texts to the seventeen operations behind the module's
-// functions, split into up to five arguments at 0xff bytes (a byte no UTF-8
-// text holds). Every outcome must be a result, an error value or an abort:
-// nothing else may escape, and the sanitizers watch memory and UB.
+// Feeds arbitrary texts to every operation behind the module's functions
+// (LUMORA_SDK_OPERATIONS), split into as many arguments as the operations
+// take at most at 0xff bytes (a byte no UTF-8 text holds). Every outcome must
+// be a result, an error value or an abort: nothing else may escape, and the
+// sanitizers watch memory and UB.
 //
-// The first argument doubles as a transaction document. Each document kind is
-// hashed, then signed with the second argument as the key and with a fixed
-// valid key, so decoded records of every kind reach hashing and signing. Two
-// properties tie the results together:
+// The first argument doubles as a transaction document. Each document kind
+// (LUMORA_SDK_DOCUMENT_KINDS) is hashed, then signed with the second argument
+// as the key and with a fixed valid key, so decoded records of every kind
+// reach hashing and signing. Two properties tie the results together:
 //  - a document signer fails exactly when, and as, its hasher fails (the key
 //    being valid): same kind of failure, same message;
 //  - a document signer's signature is the one `sign` makes over the
@@ -19,15 +20,17 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "sdk/api.h"
 
 namespace {
 
 namespace api = lumora::sdk::api;
-using Args = std::array<std::string_view, 5>;
+using Args = std::array<std::string_view, api::MAX_PARAMETERS>;
 
 // A key from the known answers: the signers' results are compared, so one
 // valid key makes every decodable document reach signing.
@@ -46,6 +49,17 @@ struct Outcome {
 
 std::string text_of(const std::string& value) { return value; }
 std::string text_of(bool value) { return value ? "true" : "false"; }
+
+// An operation called with the first of the arguments, as many as it takes.
+template <class R, class... P, std::size_t... I>
+R call_with(R (*operation)(P...), const Args& a, std::index_sequence<I...>) {
+    return operation(a[I]...);
+}
+
+template <class R, class... P>
+R call(R (*operation)(P...), const Args& a) {
+    return call_with(operation, a, std::index_sequence_for<P...>{});
+}
 
 // Runs one operation; an error value or abort must carry a message.
 template <class F>
@@ -87,6 +101,19 @@ void check_document(std::string_view document, std::string_view fuzzed_key, Hash
         fail("document signature differs from the digest's signature", signed_fuzzed.text + " | " + direct_fuzzed.text);
 }
 
+// The operations check_document calls, which the loop over every operation
+// leaves to it.
+constexpr std::string_view DOCUMENT_OPERATIONS[] = {
+#define LUMORA_FUZZ_DOCUMENT_NAMES(stem, ...) "hash_" #stem, "sign_" #stem,
+    LUMORA_SDK_DOCUMENT_KINDS(LUMORA_FUZZ_DOCUMENT_NAMES)
+#undef LUMORA_FUZZ_DOCUMENT_NAMES
+};
+
+constexpr bool is_document_operation(std::string_view name) {
+    return std::find(std::begin(DOCUMENT_OPERATIONS), std::end(DOCUMENT_OPERATIONS), name) !=
+           std::end(DOCUMENT_OPERATIONS);
+}
+
 Args split_arguments(std::string_view input) {
     Args a{};
     std::size_t start = 0;
@@ -104,18 +131,13 @@ Args split_arguments(std::string_view input) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const Args a = split_arguments(std::string_view(reinterpret_cast<const char*>(data), size));
 
-    (void)run([&] { return api::verify_signature(a[0], a[1], a[2], a[3], a[4]); });
-    (void)run([&] { return api::sign(a[0], a[1]); });
-    (void)run([&] { return api::eth_sign(a[0], a[1]); });
-    (void)run([&] { return api::is_on_curve(a[0], a[1]); });
-    (void)run([&] { return api::public_key_to_xy(a[0]); });
-    (void)run([&] { return api::private_key_to_public_key_xy(a[0]); });
-    (void)run([&] { return api::private_key_from_seed(a[0]); });
+#define LUMORA_FUZZ_OPERATION(result, name, ...) \
+    if constexpr (!is_document_operation(#name)) (void)run([&] { return call(&api::name, a); });
+    LUMORA_SDK_OPERATIONS(LUMORA_FUZZ_OPERATION)
+#undef LUMORA_FUZZ_OPERATION
 
-    check_document(a[0], a[1], api::hash_transfer, api::sign_transfer);
-    check_document(a[0], a[1], api::hash_withdraw, api::sign_withdraw);
-    check_document(a[0], a[1], api::hash_limit_order, api::sign_limit_order);
-    check_document(a[0], a[1], api::hash_liquidate, api::sign_liquidate);
-    check_document(a[0], a[1], api::hash_signed_oracle_price, api::sign_signed_oracle_price);
+#define LUMORA_FUZZ_DOCUMENT(stem, ...) check_document(a[0], a[1], api::hash_##stem, api::sign_##stem);
+    LUMORA_SDK_DOCUMENT_KINDS(LUMORA_FUZZ_DOCUMENT)
+#undef LUMORA_FUZZ_DOCUMENT
     return 0;
 }

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer harnesses (fuzz/) with clang under AddressSanitizer and
-# UBSan and runs each for SECONDS over its corpus (fuzz/corpus/<harness>) with
-# its dictionary (fuzz/<harness>.dict). New inputs go to build/fuzz/corpus/,
-# never into the repository. A crash, leak, timeout or sanitizer report fails
+# UBSan and runs each for SECONDS over its corpus (fuzz/corpus/<harness>, and
+# seeds made from the known answers) with its dictionary (fuzz/<harness>.dict,
+# and the member names of the documents in the known answers). New inputs go
+# to build/fuzz/corpus/, never into the repository. A crash, leak, timeout or sanitizer report fails
 # the script and leaves the input under build/fuzz/artifacts/ (its path is
 # printed).
 #
@@ -29,6 +30,11 @@ cmake --build --preset fuzz -j"$(nproc)" --target "${HARNESSES[@]/%/_fuzz}"
 # those while libFuzzer's own output and sanitizer reports still show.
 fuzz_options=(-close_fd_mask=2 -timeout=60 -rss_limit_mb=4096 -print_final_stats=1)
 
+# Seeds made from the known answers: every kind of document they hold is
+# fuzzed from the start, whether or not fuzz/corpus has inputs of it yet.
+seeds="$BUILD/seeds"
+rm -rf "$seeds" && python3 fuzz/seed_corpus.py "$seeds"
+
 failed=0
 for h in "${HARNESSES[@]}"; do
   scratch="$BUILD/corpus/$h"
@@ -36,10 +42,11 @@ for h in "${HARNESSES[@]}"; do
   mkdir -p "$scratch" "$artifacts"
   rm -f "$artifacts"/*
   log="$BUILD/$h.log"
+  python3 fuzz/seed_corpus.py --dictionary "$h" "$BUILD/$h.dict"
   echo "== fuzzing $h for ${SECONDS_PER_HARNESS}s"
   status=0
   "$BUILD/fuzz/${h}_fuzz" "${fuzz_options[@]}" -max_total_time="$SECONDS_PER_HARNESS" \
-    -dict="fuzz/$h.dict" -artifact_prefix="$artifacts/" "$scratch" "fuzz/corpus/$h" >"$log" 2>&1 || status=$?
+    -dict="$BUILD/$h.dict" -artifact_prefix="$artifacts/" "$scratch" "fuzz/corpus/$h" "$seeds/$h" >"$log" 2>&1 || status=$?
   grep -E '^#[0-9]+[[:space:]]+(INITED|DONE)' "$log" || true
   if [ "$status" -ne 0 ]; then
     failed=1
@@ -53,8 +60,6 @@ done
 [ "$failed" -eq 0 ] || exit 1
 
 if [ "$UPDATE_CORPUS" = "--update-corpus" ]; then
-  seeds="$BUILD/seeds"
-  rm -rf "$seeds" && python3 fuzz/seed_corpus.py "$seeds"
   for h in "${HARNESSES[@]}"; do
     merged="$BUILD/merged/$h"
     rm -rf "$merged" && mkdir -p "$merged" "fuzz/corpus/$h"

@@ -14,9 +14,22 @@ def vectors_dir():
     return VECTORS
 
 
+def load_functions():
+    """Each function of the known-answer file, in the file's order: its parameter names and cases."""
+    return json.loads((VECTORS / "functions.json").read_text())["functions"]
+
+
 def load_function_cases():
-    data = json.loads((VECTORS / "functions.json").read_text())["functions"]
-    return [(name, case) for name, function in data.items() for case in function["cases"]]
+    return [(name, case) for name, function in load_functions().items() for case in function["cases"]]
+
+
+def document_kinds():
+    """The stems of the document kinds: each names a hasher hash_<stem>(json) and a signer
+    sign_<stem>(json, pri_key) in the known-answer file."""
+    functions = load_functions()
+    return [name.removeprefix("hash_") for name, function in functions.items()
+            if name.startswith("hash_") and function["params"] == ["json"]
+            and functions.get("sign_" + name.removeprefix("hash_"), {}).get("params") == ["json", "pri_key"]]
 
 
 def raised_class(fn) -> str:

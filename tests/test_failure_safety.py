@@ -10,7 +10,7 @@ import textwrap
 import pytest
 
 import lumora_python_sdk as sdk
-from conftest import load_function_cases, under_address_sanitizer
+from conftest import load_function_cases, load_functions, under_address_sanitizer
 
 L = 2736030358979909402780800718157159386076813972158567259200215660948447373041
 WITHHELD = "Cannot convert into prime field value: the private key is not an element of the field"
@@ -28,15 +28,17 @@ def raised(function, *args, **kwargs):
     pytest.fail(f"{function.__name__} did not raise")
 
 
-# Every function that reads a private key, as a call with the key given.
+# Every function that reads a private key, as a call with the key given in
+# place of that argument of its first valid case.
 def key_calls():
-    msg = first_valid("sign")["args"][1]
-    calls = {name: (lambda key, name=name, doc=first_valid(name)["args"][0]: getattr(sdk, name)(doc, key))
-             for name in ("sign_withdraw", "sign_transfer", "sign_limit_order", "sign_liquidate",
-                          "sign_signed_oracle_price")}
-    calls["sign"] = lambda key: sdk.sign(key, msg)
-    calls["eth_sign"] = lambda key: sdk.eth_sign(key, msg)
-    calls["private_key_to_public_key_xy"] = sdk.private_key_to_public_key_xy
+    calls = {}
+    for name, function in load_functions().items():
+        for i, param in enumerate(function["params"]):
+            if param in ("pri_key", "private_key"):
+                def call(key, name=name, i=i, args=first_valid(name)["args"]):
+                    return getattr(sdk, name)(*args[:i], key, *args[i + 1:])
+                calls[name] = call
+    assert {"sign", "eth_sign", "private_key_to_public_key_xy"} < set(calls)
     return calls
 
 

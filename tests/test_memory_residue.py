@@ -27,7 +27,7 @@ import sys
 import pytest
 
 import lumora_python_sdk as sdk
-from conftest import load_function_cases, under_address_sanitizer
+from conftest import document_kinds, load_function_cases, under_address_sanitizer
 
 if not sys.platform.startswith("linux"):
     pytest.skip("reads /proc/self/mem", allow_module_level=True)
@@ -193,7 +193,7 @@ def calls():
     """Each secret-taking function: its arguments, other arguments of the
     same kind for the warm-up call, and the forms of its secrets."""
     out = []
-    for kind in ("withdraw", "transfer", "limit_order", "liquidate", "signed_oracle_price"):
+    for kind in document_kinds():
         name = f"sign_{kind}"
         document = first_document(name)
         sk, other = key_for(name), key_for(f"{name} warm-up")

@@ -8,26 +8,10 @@ import textwrap
 import pytest
 
 import lumora_python_sdk as sdk
+from conftest import document_kinds, load_functions
 
-FUNCTIONS = {
-    "verify_signature": ("sig_r", "sig_s", "pub_key_x", "pub_key_y", "msg"),
-    "sign_withdraw": ("json", "pri_key"),
-    "sign_transfer": ("json", "pri_key"),
-    "sign_limit_order": ("json", "pri_key"),
-    "sign_liquidate": ("json", "pri_key"),
-    "sign_signed_oracle_price": ("json", "pri_key"),
-    "hash_withdraw": ("json",),
-    "hash_transfer": ("json",),
-    "hash_limit_order": ("json",),
-    "hash_liquidate": ("json",),
-    "hash_signed_oracle_price": ("json",),
-    "sign": ("private_key", "msg"),
-    "eth_sign": ("private_key", "msg"),
-    "private_key_from_seed": ("seed",),
-    "is_on_curve": ("x", "y"),
-    "public_key_to_xy": ("public_key",),
-    "private_key_to_public_key_xy": ("private_key",),
-}
+# Every function and its parameter names, as the known answers list them.
+FUNCTIONS = {name: tuple(function["params"]) for name, function in load_functions().items()}
 
 
 def test_module_attributes():
@@ -45,6 +29,9 @@ def test_module_attributes():
         assert fn.__module__ == "lumora_python_sdk"
         assert fn.__doc__ is None
         assert fn.__text_signature__ == "(" + ", ".join(params) + ")"
+    # Documents of every kind are hashed and signed: a kind has both functions.
+    documents = {n for n in sdk.__all__ if n.startswith(("hash_", "sign_"))}
+    assert documents == {f"{verb}_{kind}" for kind in document_kinds() for verb in ("hash", "sign")}
 
 
 @pytest.mark.parametrize(

@@ -10,7 +10,7 @@ import pytest
 
 import lumora_python_sdk as sdk
 
-from conftest import raised_class
+from conftest import document_kinds, raised_class
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 README = (ROOT / "README.md").read_text()
@@ -100,23 +100,23 @@ def test_failure_lists_match_the_module():
         assert named == {n for n in sdk.__all__ if raised_class(getattr(sdk, n)) == cls}, cls
 
 
-# The document tables, by the function that hashes each kind.
-KINDS = {
-    "Transfer": "hash_transfer",
-    "Withdrawal": "hash_withdraw",
-    "Limit order": "hash_limit_order",
-    "Liquidation": "hash_liquidate",
-    "Signed oracle price": "hash_signed_oracle_price",
-}
-
-
-def document_tables() -> dict[str, list[tuple[str, str]]]:
+def document_tables() -> dict[str, dict]:
+    """Each kind's table, by the stem of its functions: its title, the forms
+    a document takes, and its rows (member, encoding). A kind's table is
+    introduced by "Title (`hash_<stem>`, `sign_<stem>`; forms):"."""
     text = section("Transaction documents")
     tables = {}
-    for kind in KINDS:
-        start = text.index(f"\n{kind} (")
-        tables[kind] = [(m.strip("`"), enc) for m, enc in table_rows(text[start:])]
+    for intro in re.finditer(r"\n\n((?:[^\n|]|\n(?!\n))+?):\n\n\|", text):
+        named = re.fullmatch(r"([A-Z][a-z ]+) \(`hash_(\w+)`, `sign_\2`; (.+)\)", " ".join(intro.group(1).split()))
+        if named:
+            title, stem, forms = named.groups()
+            rows = [(m.strip("`"), enc) for m, enc in table_rows(text[intro.end() - 1:])]
+            tables[stem] = {"title": title, "forms": forms, "rows": rows}
     return tables
+
+
+def test_every_document_kind_has_its_table():
+    assert sorted(document_tables()) == sorted(document_kinds())
 
 
 def accepts(encoding: str, value) -> bool:
@@ -139,8 +139,9 @@ def accepts(encoding: str, value) -> bool:
 
 
 def sample(encoding: str, tables):
-    if encoding.startswith("a limit order"):
-        return {member: sample(enc, tables) for member, enc in tables["Limit order"]}
+    for table in tables.values():  # a member that is a document of another kind, "a limit order (…)"
+        if encoding.startswith("a " + table["title"].lower() + " ("):
+            return {member: sample(enc, tables) for member, enc in table["rows"]}
     return True if encoding == "boolean" else "0x1" if "hex" in encoding or "packed" in encoding else "1"
 
 
@@ -149,26 +150,26 @@ PROBES = ["+12", "ab", "0x0x1", "4294967296", "18446744073709551616", "f" * 64, 
 
 def test_documents_need_exactly_the_listed_members():
     tables = document_tables()
-    for kind, fn_name in KINDS.items():
-        fn = getattr(sdk, fn_name)
-        document = {member: sample(enc, tables) for member, enc in tables[kind]}
+    for kind, table in tables.items():
+        fn = getattr(sdk, f"hash_{kind}")
+        document = {member: sample(enc, tables) for member, enc in table["rows"]}
         digest = fn(json.dumps(document))
         assert fn(json.dumps({**document, "unlisted": [1, {}]})) == digest, kind
         for member in document:
             partial = {m: v for m, v in document.items() if m != member}
             with pytest.raises(BaseException, match=f"missing field `{member}`"):
                 fn(json.dumps(partial))
-        if "JSON array" in section("Transaction documents").split(f"\n{kind} (")[1].split("\n")[0]:
+        if "JSON array" in table["forms"]:
             assert fn(json.dumps(list(document.values()))) == digest, kind
 
 
 def test_members_accept_what_their_encoding_says():
     tables = document_tables()
-    for kind, fn_name in KINDS.items():
-        fn = getattr(sdk, fn_name)
-        document = {member: sample(enc, tables) for member, enc in tables[kind]}
-        for member, encoding in tables[kind]:
-            if encoding.startswith("a limit order"):
+    for kind, table in tables.items():
+        fn = getattr(sdk, f"hash_{kind}")
+        document = {member: sample(enc, tables) for member, enc in table["rows"]}
+        for member, encoding in table["rows"]:
+            if isinstance(document[member], dict):
                 continue
             for value in PROBES:
                 try:

@@ -5,7 +5,7 @@ import pytest
 from hypothesis import given, settings, strategies as st
 
 import lumora_python_sdk as sdk
-from conftest import load_function_cases
+from conftest import document_kinds, load_function_cases
 
 L = 2736030358979909402780800718157159386076813972158567259200215660948447373041
 KEY = sdk.private_key_from_seed("a seed of at least thirty-two bytes, for the tests")
@@ -68,7 +68,7 @@ def test_liquidation_is_signed_as_its_order():
     assert sdk.hash_liquidate(document) == sdk.hash_limit_order(order)
 
 
-@pytest.mark.parametrize("kind", ["transfer", "withdraw", "limit_order", "liquidate", "signed_oracle_price"])
+@pytest.mark.parametrize("kind", document_kinds())
 def test_transaction_signature_signs_its_digest(kind):
     document = first_valid(f"sign_{kind}")[0]
     digest = getattr(sdk, f"hash_{kind}")(document)

@@ -9,12 +9,11 @@ import threading
 
 import lumora_python_sdk as sdk
 
-from conftest import load_function_cases
+from conftest import document_kinds, load_function_cases
 
 THREADS = 8
 
-SIGNERS = ["sign_transfer", "sign_withdraw", "sign_limit_order", "sign_liquidate", "sign_signed_oracle_price",
-           "sign", "eth_sign"]
+SIGNERS = [f"sign_{kind}" for kind in document_kinds()] + ["sign", "eth_sign"]
 
 
 def valid_calls(names, per_function):

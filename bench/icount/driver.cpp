@@ -22,6 +22,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "common/cpu.h"
@@ -76,22 +77,27 @@ struct Operation {
     std::string (*call)(const Text* args);
 };
 
-#define LUMORA_ICOUNT_CALL1(name) [](const Text* a) { return text_of(api::name(a[0])); }
-#define LUMORA_ICOUNT_CALL2(name) [](const Text* a) { return text_of(api::name(a[0], a[1])); }
+template <class R, class... P, std::size_t... I>
+std::string call_with(R (*operation)(P...), const Text* a, std::index_sequence<I...>) {
+    return text_of(operation(a[I]...));
+}
 
+template <class R, class... P>
+constexpr std::size_t arity(R (*)(P...)) {
+    return sizeof...(P);
+}
+
+template <auto Operation>
+std::string call(const Text* a) {
+    return call_with(Operation, a, std::make_index_sequence<arity(Operation)>{});
+}
+
+// Every operation of the list.
 constexpr Operation OPERATIONS[] = {
-    {"hash_transfer", 1, LUMORA_ICOUNT_CALL1(hash_transfer)},
-    {"hash_withdraw", 1, LUMORA_ICOUNT_CALL1(hash_withdraw)},
-    {"hash_limit_order", 1, LUMORA_ICOUNT_CALL1(hash_limit_order)},
-    {"hash_liquidate", 1, LUMORA_ICOUNT_CALL1(hash_liquidate)},
-    {"hash_signed_oracle_price", 1, LUMORA_ICOUNT_CALL1(hash_signed_oracle_price)},
-    {"sign_transfer", 2, LUMORA_ICOUNT_CALL2(sign_transfer)},
-    {"sign", 2, LUMORA_ICOUNT_CALL2(sign)},
-    {"eth_sign", 2, LUMORA_ICOUNT_CALL2(eth_sign)},
-    {"verify_signature", 5,
-     [](const Text* a) { return text_of(api::verify_signature(a[0], a[1], a[2], a[3], a[4])); }},
-    {"private_key_from_seed", 1, LUMORA_ICOUNT_CALL1(private_key_from_seed)},
-    {"private_key_to_public_key_xy", 1, LUMORA_ICOUNT_CALL1(private_key_to_public_key_xy)},
+#define LUMORA_ICOUNT_OPERATION(result, name, params, ...) \
+    {#name, api::parameter_names(#params).count, &call<&api::name>},
+    LUMORA_SDK_OPERATIONS(LUMORA_ICOUNT_OPERATION)
+#undef LUMORA_ICOUNT_OPERATION
 };
 
 int usage() {

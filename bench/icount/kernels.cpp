@@ -191,7 +191,7 @@ bool point_decoding(Arguments args, std::uint64_t calls) {
 // The signature nonce of a transfer's signing: its digest (the 32
 // little-endian bytes signing reads) under a private key.
 bool nonce(Arguments args, std::uint64_t calls) {
-    auto transfer = sdk::parse_transfer(args[0]);
+    auto transfer = sdk::parse_document<sdk::Transfer>(args[0]);
     const auto sk = scalar(args[1]);
     if (!transfer.ok() || !sk) return false;
     const auto message = integers::to_bytes_le(sdk::transfer_hash_internal(transfer.value()).limbs);

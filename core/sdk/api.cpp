@@ -49,10 +49,10 @@ using Wipe_PUBLIC = NoWipe;
 
 }  // namespace
 
-#define LUMORA_SDK_FORWARD_OPERATION(result, name, params, args, inputs) \
-    result name params {                                                  \
-        [[maybe_unused]] const Wipe_##inputs wipe;                        \
-        return dispatched_operation_table().name args;                    \
+#define LUMORA_SDK_FORWARD_OPERATION(result, name, params, inputs, ...) \
+    result name(LUMORA_SDK_TEXT_PARAMETERS params) {                       \
+        [[maybe_unused]] const Wipe_##inputs wipe;                         \
+        return dispatched_operation_table().name params;                   \
     }
 LUMORA_SDK_OPERATIONS(LUMORA_SDK_FORWARD_OPERATION)
 #undef LUMORA_SDK_FORWARD_OPERATION

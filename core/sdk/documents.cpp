@@ -408,26 +408,22 @@ Result<R> decode_document(std::string_view text) {
 
 }  // namespace
 
-Result<Transfer> parse_transfer(std::string_view json) { return decode_document<Transfer>(json); }
-
-Result<WithdrawRequest> parse_withdraw_request(std::string_view json) {
-    return decode_document<WithdrawRequest>(json);
+template <class Record>
+Result<Record> parse_document(std::string_view json) {
+    return decode_document<Record>(json);
 }
 
-Result<LimitOrderRequest> parse_limit_order_request(std::string_view json) {
-    return decode_document<LimitOrderRequest>(json);
-}
-
-Result<Liquidate> parse_liquidate(std::string_view json) { return decode_document<Liquidate>(json); }
-
-Result<SignedOraclePrice> parse_signed_oracle_price(std::string_view json) {
-    return decode_document<SignedOraclePrice>(json);
-}
-
-Transfer parse_transfer_or_abort(std::string_view json) {
-    auto parsed = parse_transfer(json);
+template <class Record>
+Record parse_document_or_abort(std::string_view json) {
+    auto parsed = decode_document<Record>(json);
     if (!parsed.ok()) abort_with("called `Result::unwrap()` on an `Err` value: " + json::debug_form(parsed.error()));
     return std::move(parsed).value();
 }
+
+#define LUMORA_SDK_DOCUMENT_DECODERS(stem, record, ...)                    \
+    template Result<record> parse_document<record>(std::string_view json); \
+    template record parse_document_or_abort<record>(std::string_view json);
+LUMORA_SDK_DOCUMENT_KINDS(LUMORA_SDK_DOCUMENT_DECODERS)
+#undef LUMORA_SDK_DOCUMENT_DECODERS
 
 }  // namespace lumora::sdk

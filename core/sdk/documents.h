@@ -1,11 +1,12 @@
 // Decoding of the transaction documents into records.
 //
-// A document is one JSON value, with whitespace around it allowed. Transfer,
-// WithdrawRequest and LimitOrderRequest are objects whose members come in any
-// order, the common order fields among them at the same level; Liquidate and
-// SignedOraclePrice are objects or arrays of their fields in declaration
-// order. Unknown members are ignored. Numbers travel as JSON strings (decimal,
-// or hexadecimal for the 256-bit values and the signed synthetic asset id).
+// A document is one JSON value, with whitespace around it allowed: an object
+// whose members come in any order, and for some records (documents.cpp's
+// layouts say which) also an array of the fields in declaration order. The
+// records of orders carry the common order fields (OrderBase) among their
+// own members, at the same level. Unknown members are ignored. Numbers travel
+// as JSON strings (decimal, or hexadecimal for the 256-bit values and the
+// signed synthetic asset id).
 //
 // Which fault a document with several gets: a fault in a member value, or a
 // repeated field of the record's own, as soon as it is read; then the record's
@@ -17,20 +18,21 @@
 
 #include "common/error.h"
 #include "json/reader.h"
+#include "sdk/document_kinds.h"
 #include "sdk/records.h"
 
 namespace lumora::sdk {
 
-// A rejected document is an error value without causes: the fault's message
-// and its position, which the report appends (" at line L column C").
-Result<Transfer> parse_transfer(std::string_view json);
-Result<WithdrawRequest> parse_withdraw_request(std::string_view json);
-Result<LimitOrderRequest> parse_limit_order_request(std::string_view json);
-Result<Liquidate> parse_liquidate(std::string_view json);
-Result<SignedOraclePrice> parse_signed_oracle_price(std::string_view json);
+// The record of a document, for each record of LUMORA_SDK_DOCUMENT_KINDS
+// (sdk/document_kinds.h). A rejected document is an error value without
+// causes: the fault's message and its position, which the report appends
+// (" at line L column C").
+template <class Record>
+Result<Record> parse_document(std::string_view json);
 
-// Transfers are decoded by unwrapping: a rejected document aborts with
+// The same, unwrapped: a rejected document aborts with
 // "called `Result::unwrap()` on an `Err` value: Error(\"…\", line: L, column: C)".
-Transfer parse_transfer_or_abort(std::string_view json);
+template <class Record>
+Record parse_document_or_abort(std::string_view json);
 
 }  // namespace lumora::sdk

@@ -145,7 +145,34 @@ Result<PublicKey> convert_to_pubkey(const U256& x, const U256& y) {
     return *point;
 }
 
-Result<PublicKeyPair> pub_key_to_xy(std::string_view text) {
+std::string json_object(std::initializer_list<JsonMember> members) {
+    constexpr std::size_t U256_TEXT = 2 + 64;
+    std::size_t size = 2;  // the braces
+    for (const JsonMember& m : members) {
+        const auto* text = std::get_if<std::string_view>(&m.value);
+        size += m.key.size() + 6 + (text != nullptr ? text->size() : U256_TEXT);  // quotes, colon and comma
+    }
+    std::string out;
+    out.reserve(size);
+    out += '{';
+    for (const JsonMember& m : members) {
+        if (out.size() > 1) out += ',';
+        out += '"';
+        out += m.key;
+        out += "\":";
+        if (const auto* text = std::get_if<std::string_view>(&m.value)) {
+            text::append_json_string(out, *text);
+        } else {
+            out += '"';
+            std::get<U256>(m.value).append_hex(out);
+            out += '"';
+        }
+    }
+    out += '}';
+    return out;
+}
+
+Result<PublicKeyPair> public_key_pair(std::string_view text) {
     const std::string_view t = strip_hex_prefixes(text);
     auto packed = U256::from_str_radix16(t);
     if (!packed.ok()) return std::move(packed).error();
@@ -153,16 +180,22 @@ Result<PublicKeyPair> pub_key_to_xy(std::string_view text) {
     return PublicKeyPair{"0x" + std::string(t), point.x.to_hex()};
 }
 
-Result<PublicKeyPair> private_key_to_pubkey_xy(std::string_view text) {
-    auto sk = private_key_from_string(text);
+Result<std::string> public_key_to_xy(std::string_view public_key) {
+    auto pair = public_key_pair(public_key);
+    if (!pair.ok()) return std::move(pair).error();
+    return json_object({{"x", pair.value().packed}, {"y", pair.value().x}});
+}
+
+Result<std::string> private_key_to_public_key_xy(std::string_view private_key) {
+    auto sk = private_key_from_string(private_key);
     if (!sk.ok()) return std::move(sk).error();
-    return pub_key_to_xy(public_key_from_private(*sk.value()).to_hex());
+    return public_key_to_xy(public_key_from_private(*sk.value()).to_hex());
 }
 
 Result<bool> is_on_curve(std::string_view x, std::string_view y) {
     const std::string_view tx = strip_hex_prefixes(x);
     const std::string_view ty = strip_hex_prefixes(y);
-    auto pair = pub_key_to_xy(tx);
+    auto pair = public_key_pair(tx);
     if (!pair.ok()) return std::move(pair).error();
     return strip_hex_prefixes(pair.value().packed) == tx && strip_hex_prefixes(pair.value().x) == ty;
 }

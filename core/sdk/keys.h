@@ -1,6 +1,7 @@
 // Keys and their text forms: private-key texts and seeds, packed public keys,
-// their coordinates, and the small conversions between field elements, bytes
-// and U256 that the signing operations share.
+// their coordinates, the small conversions between field elements, bytes
+// and U256 that the signing operations share, and the one writer of the
+// operations' JSON results.
 //
 // A private key is an Fs element (an integer below l, never reduced); its
 // public key is sk·G with G the signing generator of the shared parameter
@@ -10,10 +11,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <span>
 #include <string>
 #include <string_view>
 #include <utility>
+#include <variant>
 
 #include "common/error.h"
 #include "common/kernel_copy.h"
@@ -107,6 +110,19 @@ BabyJubjubPoint unpack_public_key(const PackedPublicKey& packed);
 // ("could not decode public key by x and y").
 Result<PublicKey> convert_to_pubkey(const U256& x, const U256& y);
 
+// A member of a JSON result: its key, written as it is (every key is a
+// literal of the code, which needs no escaping), and its value, a U256
+// written as "0x" and 64 lowercase digits, or a text written as a JSON
+// string.
+struct JsonMember {
+    std::string_view key;
+    std::variant<U256, std::string_view> value;
+};
+
+// The compact JSON object of the members, in their order: {"k":"v",...}.
+// Every JSON result of the operations is written here, in one allocation.
+std::string json_object(std::initializer_list<JsonMember> members);
+
 // The public-key pair texts: the packed key, then the key's affine x.
 struct PublicKeyPair {
     std::string packed;
@@ -117,16 +133,19 @@ struct PublicKeyPair {
 // the caller's digits unchanged; x = "0x" and the 64 lowercase digits of the
 // unpacked x. A text that does not parse fails with the radix-16 U256
 // failure (two causes); a value that does not decode aborts.
-Result<PublicKeyPair> pub_key_to_xy(std::string_view text);
+Result<PublicKeyPair> public_key_pair(std::string_view text);
 
-// pub_key_to_xy of the private key's packed public key printed as "0x" and
-// 64 lowercase digits; private_key_from_string's failures pass through.
-Result<PublicKeyPair> private_key_to_pubkey_xy(std::string_view text);
+// The pair of public_key_pair as the module returns it: {"x":packed,"y":x}.
+Result<std::string> public_key_to_xy(std::string_view public_key);
 
-// Whether y is the x-coordinate text that pub_key_to_xy gives for the packed
-// key x: both texts and both results compared byte for byte after
+// public_key_to_xy of the private key's packed public key printed as "0x"
+// and 64 lowercase digits; private_key_from_string's failures pass through.
+Result<std::string> private_key_to_public_key_xy(std::string_view private_key);
+
+// Whether y is the x-coordinate text that public_key_pair gives for the
+// packed key x: both texts and both results compared byte for byte after
 // strip_hex_prefixes (so the digits' case and leading zeros matter).
-// pub_key_to_xy's failures and aborts pass through.
+// public_key_pair's failures and aborts pass through.
 Result<bool> is_on_curve(std::string_view x, std::string_view y);
 
 }  // inline namespace LUMORA_KERNEL_NS

@@ -1,4 +1,4 @@
-// The seventeen operations of api.h as one table of function pointers.
+// The operations of api.h as one table of function pointers.
 //
 // Everything that inlines the field kernels (fields, curve, Poseidon, EdDSA,
 // the operations) is compiled once per copy of the kernels
@@ -21,8 +21,7 @@
 namespace lumora::sdk {
 
 struct OperationTable {
-    using Text = api::Text;
-#define LUMORA_SDK_OPERATION_POINTER(result, name, params, args, inputs) result(*name) params;
+#define LUMORA_SDK_OPERATION_POINTER(result, name, params, ...) result (*name)(LUMORA_SDK_TEXT_PARAMETERS params);
     LUMORA_SDK_OPERATIONS(LUMORA_SDK_OPERATION_POINTER)
 #undef LUMORA_SDK_OPERATION_POINTER
     // The copy the table belongs to.

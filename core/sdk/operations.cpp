@@ -14,7 +14,7 @@ void operations::build_tables() {
 
 // Constant-initialised: no code of this copy runs before it is chosen.
 constinit const OperationTable OPERATIONS = {
-#define LUMORA_SDK_OPERATION_ENTRY(result, name, params, args, inputs) &operations::name,
+#define LUMORA_SDK_OPERATION_ENTRY(result, name, ...) &name,
     LUMORA_SDK_OPERATIONS(LUMORA_SDK_OPERATION_ENTRY)
 #undef LUMORA_SDK_OPERATION_ENTRY
     field::COPY,

@@ -42,17 +42,44 @@ Secret<Fs> private_key_or_abort(std::string_view text) {
     return std::move(sk).value();
 }
 
-// Decoded record, digest, then key; rejected documents and keys returned.
-template <class Record, class Hash>
-Result<JubjubSignature> sign_document(Result<Record> record, Hash hash, std::string_view private_key) {
-    if (!record.ok()) return std::move(record).error();
-    const U256 digest = hash(record.value());
-    auto sk = private_key_from_string(private_key);
-    if (!sk.ok()) return std::move(sk).error();
-    return sign_digest(*sk.value(), digest);
+// How an operation reports a rejected input (LUMORA_SDK_DOCUMENT_KINDS).
+enum class Rejection { RETURNED, ABORTS };
+
+// The digest of a document's record; a rejected document returned or
+// aborting as OnDocument says.
+template <class Record, auto Digest, Rejection OnDocument>
+Result<U256> document_digest(std::string_view json) {
+    if constexpr (OnDocument == Rejection::ABORTS) {
+        return Digest(parse_document_or_abort<Record>(json));
+    } else {
+        auto record = parse_document<Record>(json);
+        if (!record.ok()) return std::move(record).error();
+        return Digest(record.value());
+    }
 }
 
-// sign_msg, also handing out the public key's affine x, which l1_sign prints:
+template <class Record, auto Digest, Rejection OnDocument>
+Result<std::string> hash_document(std::string_view json) {
+    auto digest = document_digest<Record, Digest, OnDocument>(json);
+    if (!digest.ok()) return std::move(digest).error();
+    return digest.value().to_hex();
+}
+
+// Decoded record, digest, then key, then the signature's JSON.
+template <class Record, auto Digest, Rejection OnDocument, Rejection OnKey>
+Result<std::string> sign_document(std::string_view json, std::string_view private_key) {
+    auto digest = document_digest<Record, Digest, OnDocument>(json);
+    if (!digest.ok()) return std::move(digest).error();
+    if constexpr (OnKey == Rejection::ABORTS) {
+        return sign_digest(*private_key_or_abort(private_key), digest.value()).to_json();
+    } else {
+        auto sk = private_key_from_string(private_key);
+        if (!sk.ok()) return std::move(sk).error();
+        return sign_digest(*sk.value(), digest.value()).to_json();
+    }
+}
+
+// sign_msg, also handing out the public key's affine x, which eth_sign prints:
 // the key is computed and made affine once.
 TxSignature sign_msg_with_key_x(const Fs& sk, std::span<const std::uint8_t> message, Fr& pk_x) {
     const auto& set = params();
@@ -87,15 +114,7 @@ JubjubSignature JubjubSignature::from_str(std::string_view r, std::string_view s
 std::string JubjubSignature::to_json() const {
     // The point is affine already; point_from_xy still checks that it is one.
     const PublicKey point = point_from_xy(r.x, r.y);
-    const auto packed = curve::edwards::write_xy(point.x(), point.y());
-    std::string out;
-    out.reserve(160);
-    out += "{\"r\":\"";
-    le_to_u256(packed).append_hex(out);
-    out += "\",\"s\":\"";
-    s.append_hex(out);
-    out += "\"}";
-    return out;
+    return json_object({{"r", le_to_u256(curve::edwards::write_xy(point.x(), point.y()))}, {"s", s}});
 }
 
 eddsa::Signature to_packed_signature(const JubjubSignature& signature) {
@@ -114,28 +133,15 @@ PublicKey point_from_xy(const U256& x, const U256& y) {
     return *point;
 }
 
-std::string L1Signature::to_json() const {
-    std::string out;
-    out.reserve(400);
-    const std::pair<const char*, const U256*> members[] = {
-        {"{\"x\":\"", &x}, {"\",\"y\":\"", &y}, {"\",\"s\":\"", &s}, {"\",\"pk_x\":\"", &pk_x}, {"\",\"pk_y\":\"", &pk_y}};
-    for (const auto& [key, value] : members) {
-        out += key;
-        value->append_hex(out);
-    }
-    out += "\"}";
-    return out;
-}
-
-Result<JubjubSignature> sign(std::string_view private_key, std::string_view msg) {
+Result<std::string> sign(std::string_view private_key, std::string_view msg) {
     auto hash = U256::from_str(msg);
     if (!hash.ok()) return std::move(hash).error();
     auto sk = private_key_from_string(private_key);
     if (!sk.ok()) return std::move(sk).error();
-    return sign_digest(*sk.value(), hash.value());
+    return sign_digest(*sk.value(), hash.value()).to_json();
 }
 
-Result<L1Signature> l1_sign(std::string_view msg, std::string_view private_key) {
+Result<std::string> eth_sign(std::string_view private_key, std::string_view msg) {
     const std::string_view stripped = strip_hex_prefixes(msg);
     auto sk = private_key_from_string(private_key);
     if (!sk.ok()) return std::move(sk).error();
@@ -147,34 +153,22 @@ Result<L1Signature> l1_sign(std::string_view msg, std::string_view private_key) 
     Fr pk_x;
     const TxSignature t = sign_msg_with_key_x(*sk.value(), bytes, pk_x);
     const auto [r_x, r_y] = t.signature.r.to_xy_var();  // R is public
-    return L1Signature{fr_to_u256(r_x), fr_to_u256(r_y), fs_to_u256(t.signature.s), t.public_key, fr_to_u256(pk_x)};
+    return json_object({{"x", fr_to_u256(r_x)},
+                        {"y", fr_to_u256(r_y)},
+                        {"s", fs_to_u256(t.signature.s)},
+                        {"pk_x", t.public_key},
+                        {"pk_y", fr_to_u256(pk_x)}});
 }
 
-Result<JubjubSignature> sign_transfer(std::string_view json, std::string_view private_key) {
-    const U256 digest = transfer_hash_internal(parse_transfer_or_abort(json));
-    return sign_digest(*private_key_or_abort(private_key), digest);
-}
-
-Result<JubjubSignature> sign_withdraw(std::string_view json, std::string_view private_key) {
-    auto record = parse_withdraw_request(json);
-    if (!record.ok()) return std::move(record).error();
-    const U256 digest = withdrawal_hash(record.value());
-    return sign_digest(*private_key_or_abort(private_key), digest);
-}
-
-Result<JubjubSignature> sign_limit_order(std::string_view json, std::string_view private_key) {
-    return sign_document(parse_limit_order_request(json), limit_order_hash_internal, private_key);
-}
-
-Result<JubjubSignature> sign_liquidate(std::string_view json, std::string_view private_key) {
-    return sign_document(
-        parse_liquidate(json), [](const Liquidate& l) { return limit_order_hash_internal(l.liquidator_order); },
-        private_key);
-}
-
-Result<JubjubSignature> sign_signed_oracle_price(std::string_view json, std::string_view private_key) {
-    return sign_document(parse_signed_oracle_price(json), signed_oracle_price_hash, private_key);
-}
+#define LUMORA_SDK_DEFINE_DOCUMENT_OPERATIONS(stem, record, digest, on_document, on_key, ...)             \
+    Result<std::string> hash_##stem(std::string_view json) {                                              \
+        return hash_document<record, &digest, Rejection::on_document>(json);                              \
+    }                                                                                                     \
+    Result<std::string> sign_##stem(std::string_view json, std::string_view pri_key) {                    \
+        return sign_document<record, &digest, Rejection::on_document, Rejection::on_key>(json, pri_key); \
+    }
+LUMORA_SDK_DOCUMENT_KINDS(LUMORA_SDK_DEFINE_DOCUMENT_OPERATIONS)
+#undef LUMORA_SDK_DEFINE_DOCUMENT_OPERATIONS
 
 Result<bool> verify_signature(std::string_view sig_r, std::string_view sig_s, std::string_view pub_key_x,
                               std::string_view /*pub_key_y*/, std::string_view msg) {

@@ -1,4 +1,5 @@
-// Signing, verification and the records signatures travel in.
+// Signing, verification, the records signatures travel in, and the
+// operations on transaction documents.
 //
 // Every signature is made over the 32 little-endian bytes of a 256-bit value
 // (a transaction digest or a caller's hash) with the signing generator of the
@@ -15,6 +16,7 @@
 #include "common/kernel_copy.h"
 #include "eddsa/eddsa.h"
 #include "integers/u256.h"
+#include "sdk/document_kinds.h"
 #include "sdk/keys.h"
 
 namespace lumora::sdk {
@@ -42,7 +44,7 @@ struct JubjubSignature {
     static JubjubSignature from_str(std::string_view r, std::string_view s);
 
     // The compact JSON of the serialised form: {"r":packed R,"s":s}, each
-    // "0x" and 64 lowercase digits. Aborts as point_from_xy does.
+    // "0x" and 64 lowercase digits (json_object). Aborts as point_from_xy does.
     std::string to_json() const;
 };
 
@@ -56,37 +58,32 @@ eddsa::Signature to_packed_signature(const JubjubSignature& signature);
 // curve ("called `Option::unwrap()` on a `None` value").
 PublicKey point_from_xy(const U256& x, const U256& y);
 
-// A hash signature: R's affine coordinates, s, and the signer's public-key
-// pair (packed key, affine x), as canonical integers.
-struct L1Signature {
-    U256 x, y, s, pk_x, pk_y;
-
-    // {"x":…,"y":…,"s":…,"pk_x":…,"pk_y":…}, each value "0x" and 64 lowercase digits.
-    std::string to_json() const;
-};
-
 // Signs the hash text msg (plain U256 form; its failure is returned) with the
-// private-key text (private_key_from_string's failures are returned).
-Result<JubjubSignature> sign(std::string_view private_key, std::string_view msg);
+// private-key text (private_key_from_string's failures are returned); the
+// signature's JSON (JubjubSignature::to_json).
+Result<std::string> sign(std::string_view private_key, std::string_view msg);
 
-// Like sign, with the key examined before the hash, the hash text losing all
-// leading "0x", then "0X", prefixes, and the result given as the signature
-// point's coordinates, s, and the signer's public-key pair (packed key, x).
-Result<L1Signature> l1_sign(std::string_view msg, std::string_view private_key);
+// Like sign, with the key examined before the hash and the hash text losing
+// all leading "0x", then "0X", prefixes. The result is
+// {"x":…,"y":…,"s":…,"pk_x":…,"pk_y":…}: the signature point's affine
+// coordinates, s, and the signer's public-key pair (packed key, affine x),
+// each "0x" and 64 lowercase digits.
+Result<std::string> eth_sign(std::string_view private_key, std::string_view msg);
 
-// The transaction signers: decode the document, hash the record, parse the
-// private key, sign the digest. How a rejected document or key is reported
-// differs by kind, as the exchange's own signers do:
-//   transfer      document aborts, key aborts;
-//   withdrawal    document returned, key aborts;
-//   limit order, liquidation, oracle price: both returned.
-// A liquidation is signed as its liquidator order (the same digest).
-// Aborts carry "called `Result::unwrap()` on an `Err` value: " and the failure.
-Result<JubjubSignature> sign_transfer(std::string_view json, std::string_view private_key);
-Result<JubjubSignature> sign_withdraw(std::string_view json, std::string_view private_key);
-Result<JubjubSignature> sign_limit_order(std::string_view json, std::string_view private_key);
-Result<JubjubSignature> sign_liquidate(std::string_view json, std::string_view private_key);
-Result<JubjubSignature> sign_signed_oracle_price(std::string_view json, std::string_view private_key);
+// The operations of each document kind (LUMORA_SDK_DOCUMENT_KINDS, sdk/document_kinds.h):
+//   hash_<stem>(json): decode the document into the kind's record, and print
+//     the record's digest ("0x" and 64 lowercase digits);
+//   sign_<stem>(json, pri_key): decode, digest, parse the private key, sign
+//     the digest; the signature's JSON, as sign gives it for that digest.
+// A rejected document, and a rejected key, is returned or aborts as the
+// kind's row says; an abort carries "called `Result::unwrap()` on an `Err`
+// value: " and the failure's debug form. A failure of the digest itself
+// (a negative asset_id_synthetic) aborts before the key is read.
+#define LUMORA_SDK_DECLARE_DOCUMENT_OPERATIONS(stem, ...)                  \
+    Result<std::string> hash_##stem(std::string_view json);                \
+    Result<std::string> sign_##stem(std::string_view json, std::string_view pri_key);
+LUMORA_SDK_DOCUMENT_KINDS(LUMORA_SDK_DECLARE_DOCUMENT_OPERATIONS)
+#undef LUMORA_SDK_DECLARE_DOCUMENT_OPERATIONS
 
 // Whether (sig_r, sig_s) signs the hash msg under the packed key pub_key_x.
 // pub_key_y is accepted and ignored. Returned failures: msg (plain form),

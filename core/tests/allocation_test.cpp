@@ -47,15 +47,15 @@ const std::string ORDER =
 
 TEST(Allocations, HashingPathAllocatesNothing) {
     // The shared tables are built on first use; build them outside the count.
-    (void)transfer_hash_internal(parse_transfer_or_abort(TRANSFER));
-    EXPECT_EQ(count_allocations([] { (void)transfer_hash_internal(parse_transfer_or_abort(TRANSFER)); }), 0);
-    EXPECT_EQ(count_allocations([] { (void)limit_order_hash_internal(parse_limit_order_request(ORDER).value()); }),
+    (void)transfer_hash_internal(parse_document_or_abort<Transfer>(TRANSFER));
+    EXPECT_EQ(count_allocations([] { (void)transfer_hash_internal(parse_document_or_abort<Transfer>(TRANSFER)); }), 0);
+    EXPECT_EQ(count_allocations([] { (void)limit_order_hash_internal(parse_document<LimitOrderRequest>(ORDER).value()); }),
               0);
 }
 
 TEST(Allocations, SigningAndVerifyingAllocateNothing) {
     const Fs sk = Fs::from_u64(0xc0ffee);
-    const U256 digest = transfer_hash_internal(parse_transfer_or_abort(TRANSFER));
+    const U256 digest = transfer_hash_internal(parse_document_or_abort<Transfer>(TRANSFER));
     const auto bytes = digest.to_bytes_le();
     (void)TxSignature::sign_msg(sk, bytes);
     TxSignature signature;

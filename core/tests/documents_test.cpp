@@ -14,8 +14,8 @@ std::string outcome(const Result<T>& parsed) {
     return parsed.ok() ? "ok" : parsed.error().report();
 }
 
-std::string withdraw_outcome(std::string_view doc) { return outcome(parse_withdraw_request(doc)); }
-std::string oracle_outcome(std::string_view doc) { return outcome(parse_signed_oracle_price(doc)); }
+std::string withdraw_outcome(std::string_view doc) { return outcome(parse_document<WithdrawRequest>(doc)); }
+std::string oracle_outcome(std::string_view doc) { return outcome(parse_document<SignedOraclePrice>(doc)); }
 
 // A complete withdrawal without its closing brace, so that a test can append
 // one more member; the own fields come first, the common order fields last.
@@ -208,11 +208,11 @@ TEST(DocumentEncodings, OrderAndOracleFields) {
     };
     const auto order_error = [&](const std::string& key, const std::string& value) {
         const std::string doc = order_with(key, value);
-        const auto parsed = parse_limit_order_request(doc);
+        const auto parsed = parse_document<LimitOrderRequest>(doc);
         return parsed.ok() ? "ok" : parsed.error().message;
     };
     const auto synthetic = [&](const std::string& value) -> i128 {
-        return parse_limit_order_request(order_with("asset_id_synthetic", value)).value().asset_id_synthetic;
+        return parse_document<LimitOrderRequest>(order_with("asset_id_synthetic", value)).value().asset_id_synthetic;
     };
     EXPECT_EQ(synthetic(R"("0x0x1F")"), 31);
     EXPECT_EQ(synthetic(R"("-1")"), -1);
@@ -234,10 +234,10 @@ TEST(DocumentEncodings, OrderAndOracleFields) {
     EXPECT_EQ(order_error("is_buying_synthetic", "1"), "invalid type: integer `1`, expected a boolean");
     EXPECT_EQ(order_error("is_buying_synthetic", "[true]"), "invalid type: sequence, expected a boolean");
     EXPECT_EQ(order_error("is_buying_synthetic", "tru"), "expected ident");
-    EXPECT_FALSE(parse_limit_order_request(order_with("is_buying_synthetic", "false")).value().is_buying_synthetic);
+    EXPECT_FALSE(parse_document<LimitOrderRequest>(order_with("is_buying_synthetic", "false")).value().is_buying_synthetic);
 
     const auto oracle_error = [](const std::string& price) {
-        const auto parsed = parse_signed_oracle_price(R"({"signer_key":"0x1","external_price":)" + price +
+        const auto parsed = parse_document<SignedOraclePrice>(R"({"signer_key":"0x1","external_price":)" + price +
                                                        R"(,"timestamp":"3","signed_asset_id":"0x4"})");
         return parsed.ok() ? "ok" : parsed.error().message;
     };
@@ -245,12 +245,12 @@ TEST(DocumentEncodings, OrderAndOracleFields) {
               "decode u128 string error: number too large to fit in target type");
     EXPECT_EQ(oracle_error(R"("x")"), "decode u128 string error: invalid digit found in string");
     const auto oracle =
-        parse_signed_oracle_price(R"(["", "+340282366920938463463374607431768211455", "004294967295", "0x"])");
+        parse_document<SignedOraclePrice>(R"(["", "+340282366920938463463374607431768211455", "004294967295", "0x"])");
     ASSERT_TRUE(oracle.ok());
     EXPECT_EQ(oracle.value().external_price, ~u128{0});
     EXPECT_EQ(oracle.value().timestamp, 4294967295u);
     EXPECT_TRUE(oracle.value().signer_key.is_zero());
-    EXPECT_EQ(parse_signed_oracle_price(R"(["0x1", "1", "4294967296", "0x1"])").error().report(),
+    EXPECT_EQ(parse_document<SignedOraclePrice>(R"(["0x1", "1", "4294967296", "0x1"])").error().report(),
               "u64 from string error: number too large to fit in target type at line 1 column 25");
 }
 
@@ -293,7 +293,7 @@ TEST(DocumentEncodings, WrongTypeDescriptions) {
             own += ",\"is_buying_synthetic\":" + value;
             const bool container = value[0] == '[' || value[0] == '{';
             const std::size_t column = own.size() - (container ? value.size() : 0);
-            EXPECT_EQ(outcome(parse_limit_order_request(own + " }")), "invalid type: " + description +
+            EXPECT_EQ(outcome(parse_document<LimitOrderRequest>(own + " }")), "invalid type: " + description +
                                                                           ", expected a boolean at line 1 column " +
                                                                           std::to_string(column));
         }
@@ -307,14 +307,14 @@ TEST(DocumentEncodings, WrongTypeDescriptions) {
         }
         // The record itself.
         if (value[0] != '{') {
-            EXPECT_EQ(parse_limit_order_request(value).error().message,
+            EXPECT_EQ(parse_document<LimitOrderRequest>(value).error().message,
                       "invalid type: " + description + ", expected struct LimitOrderRequest");
         }
     }
-    EXPECT_EQ(outcome(parse_transfer("[]")), "invalid type: sequence, expected struct Transfer at line 1 column 0");
-    EXPECT_EQ(outcome(parse_liquidate(" \"x\" ")), R"(invalid type: string "x", expected struct Liquidate at line 1 column 4)");
+    EXPECT_EQ(outcome(parse_document<Transfer>("[]")), "invalid type: sequence, expected struct Transfer at line 1 column 0");
+    EXPECT_EQ(outcome(parse_document<Liquidate>(" \"x\" ")), R"(invalid type: string "x", expected struct Liquidate at line 1 column 4)");
     EXPECT_EQ(oracle_outcome("-1"), "invalid type: integer `-1`, expected struct SignedOraclePrice at line 1 column 2");
-    EXPECT_EQ(outcome(parse_limit_order_request("true")),
+    EXPECT_EQ(outcome(parse_document<LimitOrderRequest>("true")),
               "invalid type: boolean `true`, expected struct LimitOrderRequest at line 1 column 4");
 }
 
@@ -353,7 +353,7 @@ TEST(DocumentRecords, ReportingOrder) {
 }
 
 TEST(DocumentRecords, KindsDecodeTheirFields) {
-    const auto transfer = parse_transfer(TRANSFER_BODY + "}");
+    const auto transfer = parse_document<Transfer>(TRANSFER_BODY + "}");
     ASSERT_TRUE(transfer.ok());
     EXPECT_EQ(transfer.value().sender_position_id, 1u);
     EXPECT_EQ(transfer.value().receiver_public_key, U256::from_u64(2));
@@ -364,7 +364,7 @@ TEST(DocumentRecords, KindsDecodeTheirFields) {
     EXPECT_EQ(transfer.value().base.public_key, U256::from_u64(7));
     EXPECT_EQ(transfer.value().base.expiration_timestamp, 8u);
 
-    const auto order = parse_limit_order_request(ORDER_BODY + "}");
+    const auto order = parse_document<LimitOrderRequest>(ORDER_BODY + "}");
     ASSERT_TRUE(order.ok());
     EXPECT_EQ(order.value().amount_fee, 3u);
     EXPECT_EQ(order.value().asset_id_synthetic, 4);
@@ -374,26 +374,26 @@ TEST(DocumentRecords, KindsDecodeTheirFields) {
 
     const std::string liquidate_tail = R"("liquidated_position_id":"10","actual_collateral":"11",)"
                                        R"("actual_synthetic":"12","actual_liquidator_fee":"13"})";
-    const auto liquidate = parse_liquidate(R"({"liquidator_order":)" + ORDER_BODY + "}," + liquidate_tail);
+    const auto liquidate = parse_document<Liquidate>(R"({"liquidator_order":)" + ORDER_BODY + "}," + liquidate_tail);
     ASSERT_TRUE(liquidate.ok());
     EXPECT_EQ(liquidate.value().liquidator_order.position_id, 6u);
     EXPECT_EQ(liquidate.value().liquidator_order.base.expiration_timestamp, 9u);
     EXPECT_EQ(liquidate.value().actual_liquidator_fee, 13u);
     // Faults inside the nested order are positioned within it.
-    EXPECT_EQ(outcome(parse_liquidate(R"({"liquidator_order":{"amount_fee":"1"}, "x":1})")),
+    EXPECT_EQ(outcome(parse_document<Liquidate>(R"({"liquidator_order":{"amount_fee":"1"}, "x":1})")),
               "missing field `amount_synthetic` at line 1 column 38");
-    EXPECT_EQ(outcome(parse_liquidate(R"({"liquidator_order":[]})")),
+    EXPECT_EQ(outcome(parse_document<Liquidate>(R"({"liquidator_order":[]})")),
               "invalid type: sequence, expected struct LimitOrderRequest at line 1 column 20");
-    EXPECT_EQ(outcome(parse_liquidate(R"({})")), "missing field `liquidator_order` at line 1 column 2");
+    EXPECT_EQ(outcome(parse_document<Liquidate>(R"({})")), "missing field `liquidator_order` at line 1 column 2");
 
-    const auto oracle = parse_signed_oracle_price(ORACLE_BODY + R"(,"extra":[{"nonce":[]}]})");
+    const auto oracle = parse_document<SignedOraclePrice>(ORACLE_BODY + R"(,"extra":[{"nonce":[]}]})");
     ASSERT_TRUE(oracle.ok());
     EXPECT_EQ(oracle.value().signed_asset_id, U256::from_u64(4));
 }
 
 TEST(DocumentRecords, ArrayForms) {
     const std::string order = ORDER_BODY + "}";
-    const auto liquidate_outcome = [](const std::string& doc) { return outcome(parse_liquidate(doc)); };
+    const auto liquidate_outcome = [](const std::string& doc) { return outcome(parse_document<Liquidate>(doc)); };
     EXPECT_EQ(liquidate_outcome("[" + order + ", \"1\", \"2\", \"3\", \"4\"]"), "ok");
     const std::size_t order_end = order.size() + 1;  // the column just after the order
     EXPECT_EQ(liquidate_outcome("[" + order + ", \"1\", \"2\", \"3\"]"),
@@ -438,8 +438,8 @@ TEST(DocumentNesting, KeptValuesStopAtLevel127) {
     // Inside a liquidation's order (level 2) one level less is left.
     const std::string tail = R"(,"liquidated_position_id":"1","actual_collateral":"1","actual_synthetic":"1","actual_liquidator_fee":"1"})";
     const std::string head = R"({"liquidator_order":)" + ORDER_BODY + ",\"x\":";
-    EXPECT_EQ(outcome(parse_liquidate(head + nested(125) + "}" + tail)), "ok");
-    EXPECT_EQ(outcome(parse_liquidate(head + nested(126) + "}" + tail)),
+    EXPECT_EQ(outcome(parse_document<Liquidate>(head + nested(125) + "}" + tail)), "ok");
+    EXPECT_EQ(outcome(parse_document<Liquidate>(head + nested(126) + "}" + tail)),
               "recursion limit exceeded at line 1 column " + std::to_string(head.size() + 126));
 }
 
@@ -449,7 +449,7 @@ TEST(DocumentNesting, DroppedMembersHaveNoDepthLimit) {
     EXPECT_EQ(oracle_outcome(ORACLE_BODY + ",\"x\":" + deep + "}"), "ok");
     const std::string liquidate = R"({"x":)" + deep + R"(,"liquidator_order":)" + ORDER_BODY +
                                   R"(},"liquidated_position_id":"1","actual_collateral":"1","actual_synthetic":"1","actual_liquidator_fee":"1"})";
-    EXPECT_EQ(outcome(parse_liquidate(liquidate)), "ok");
+    EXPECT_EQ(outcome(parse_document<Liquidate>(liquidate)), "ok");
     // Still checked to the end.
     EXPECT_EQ(oracle_outcome(ORACLE_BODY + ",\"x\":" + nested(DEPTH - 1) + "]}"),
               "expected `,` or `}` at line 1 column " + std::to_string(ORACLE_BODY.size() + 5 + 2 * DEPTH - 1));
@@ -462,9 +462,9 @@ TEST(DocumentStrings, EscapesAndUtf8) {
     const std::string doc = WITHDRAW_BODY + R"(,"asset_id":"\ud83d\ude00é\/\b\f"})";
     std::string renamed = doc;
     renamed.replace(renamed.find("\"asset_id\""), 10, "\"other\"");
-    EXPECT_EQ(parse_withdraw_request(renamed).error().message,
+    EXPECT_EQ(parse_document<WithdrawRequest>(renamed).error().message,
               "u256 from string error: Invalid character '\xc3\xb0' at position 1");
-    EXPECT_EQ(parse_withdraw_request(WITHDRAW_OWN + R"(,"nonce":"\ud83d\ude00\u00e9",)"
+    EXPECT_EQ(parse_document<WithdrawRequest>(WITHDRAW_OWN + R"(,"nonce":"\ud83d\ude00\u00e9",)"
                                                      R"("public_key":"1","expiration_timestamp":"1"})")
                   .error()
                   .message,
@@ -473,31 +473,31 @@ TEST(DocumentStrings, EscapesAndUtf8) {
 }
 
 TEST(DocumentErrors, HowCallersSeeThem) {
-    const auto withdraw = parse_withdraw_request(WITHDRAW_OWN + "}");
+    const auto withdraw = parse_document<WithdrawRequest>(WITHDRAW_OWN + "}");
     ASSERT_FALSE(withdraw.ok());
     EXPECT_EQ(withdraw.error().report(), "missing field `nonce` at line 1 column 69");
-    EXPECT_EQ(parse_liquidate("[]").error().causes.size(), 0u);
-    EXPECT_TRUE(parse_signed_oracle_price(ORACLE_BODY + "}").ok());
-    EXPECT_TRUE(parse_limit_order_request(ORDER_BODY + "}").ok());
+    EXPECT_EQ(parse_document<Liquidate>("[]").error().causes.size(), 0u);
+    EXPECT_TRUE(parse_document<SignedOraclePrice>(ORACLE_BODY + "}").ok());
+    EXPECT_TRUE(parse_document<LimitOrderRequest>(ORDER_BODY + "}").ok());
 
     std::string missing_nonce = TRANSFER_BODY + "}";
     missing_nonce.replace(missing_nonce.find("\"nonce\""), 7, "\"other\"");
     try {
-        parse_transfer_or_abort(missing_nonce);
+        parse_document_or_abort<Transfer>(missing_nonce);
         FAIL() << "no abort";
     } catch (const Abort& abort) {
         EXPECT_EQ(abort.message(), "called `Result::unwrap()` on an `Err` value: Error(\"missing field `nonce`\", "
                                    "line: 1, column: " + std::to_string(missing_nonce.size()) + ")");
     }
     try {
-        parse_transfer_or_abort("\n\"a\\\"\\\\\\u0001\"");
+        parse_document_or_abort<Transfer>("\n\"a\\\"\\\\\\u0001\"");
         FAIL() << "no abort";
     } catch (const Abort& abort) {
         EXPECT_EQ(abort.message(),
                   "called `Result::unwrap()` on an `Err` value: "
                   R"(Error("invalid type: string \"a\\\"\\\\\\u{1}\", expected struct Transfer", line: 2, column: 13))");
     }
-    EXPECT_EQ(parse_transfer_or_abort(TRANSFER_BODY + "}").amount, 4u);
+    EXPECT_EQ(parse_document_or_abort<Transfer>(TRANSFER_BODY + "}").amount, 4u);
 }
 
 }  // namespace

@@ -168,12 +168,15 @@ TEST(PublicKeys, ConvertToPubkeyFailures) {
 }
 
 TEST(PublicKeyTexts, PairsAndCurveTest) {
-    const auto pair = private_key_to_pubkey_xy("0x" + std::string(63, '0') + "1").value();
-    EXPECT_EQ(pair.packed, "0x85a01167ea785d3f784224644a68e4067532c815f5f6d57d984b5c0e9c6c94b7");
+    const auto pair = public_key_pair("0x85a01167ea785d3f784224644a68e4067532c815f5f6d57d984b5c0e9c6c94b7").value();
     EXPECT_EQ(pair.x, "0x2ef3f9b423a2c8c74e9803958f6c320e854a1c1c06cd5cc8fd221dc052d76df7");
+    // The JSON results: key 1's pair, and a packed key's as given.
+    const std::string key_1_pair = R"({"x":")" + pair.packed + R"(","y":")" + pair.x + R"("})";
+    EXPECT_EQ(private_key_to_public_key_xy("0x" + std::string(63, '0') + "1").value(), key_1_pair);
+    EXPECT_EQ(public_key_to_xy(pair.packed).value(), key_1_pair);
 
     // The caller's digits come back unchanged; prefixes are dropped as documented.
-    const auto upper = pub_key_to_xy("0x0X85A01167EA785D3F784224644A68E4067532C815F5F6D57D984B5C0E9C6C94B7").value();
+    const auto upper = public_key_pair("0x0X85A01167EA785D3F784224644A68E4067532C815F5F6D57D984B5C0E9C6C94B7").value();
     EXPECT_EQ(upper.packed, "0x85A01167EA785D3F784224644A68E4067532C815F5F6D57D984B5C0E9C6C94B7");
     EXPECT_EQ(upper.x, pair.x);
 
@@ -186,12 +189,22 @@ TEST(PublicKeyTexts, PairsAndCurveTest) {
     EXPECT_FALSE(is_on_curve(pair.packed, x_upper).value());
     EXPECT_FALSE(is_on_curve(pair.packed, pair.x.substr(0, 65)).value());
 
-    const auto bad = pub_key_to_xy("0xzz");
+    const auto bad = public_key_to_xy("0xzz");
     ASSERT_FALSE(bad.ok());
     EXPECT_EQ(bad.error().report(),
               "Invalid character 'z' at position 0\n\nCaused by:\n    0: Invalid character 'z' at position 0\n    1: "
               "Invalid character 'z' at position 0");
-    EXPECT_EQ(private_key_to_pubkey_xy(std::string(63, '0')).error().message, "Odd number of digits");
+    EXPECT_EQ(private_key_to_public_key_xy(std::string(63, '0')).error().message, "Odd number of digits");
+}
+
+TEST(JsonResults, MembersInOrderValuesEscapedOrPrinted) {
+    const U256 value({0x0123456789abcdefULL, 0, 0, 0xf000000000000000ULL});
+    // A U256 as "0x" and 64 digits; a text escaped, UTF-8 kept as it is.
+    EXPECT_EQ(json_object({{"a", value}, {"pk_y", "0x1"}, {"q", "\"\\\n\x01\xc3\xa9"}}),
+              "{\"a\":\"0xf" + std::string(48, '0') + "123456789abcdef\",\"pk_y\":\"0x1\","
+              "\"q\":\"\\\"\\\\\\n\\u0001\xc3\xa9\"}");
+    EXPECT_EQ(json_object({}), "{}");
+    EXPECT_EQ(json_object({{"s", U256()}}), "{\"s\":\"0x" + std::string(64, '0') + "\"}");
 }
 
 }  // namespace

@@ -56,28 +56,10 @@ Outcome call(R (*f)(P...), const Args& a) {
 
 using Call = Outcome (*)(const OperationTable&, const Args&);
 
-#define LUMORA_OPERATION(name) \
-    { #name, [](const OperationTable& t, const Args& a) { return call(t.name, a); } }
+#define LUMORA_OPERATION(result, name, ...) \
+    {#name, [](const OperationTable& t, const Args& a) { return call(t.name, a); }},
 
-const std::map<std::string, Call> OPERATIONS = {
-    LUMORA_OPERATION(verify_signature),
-    LUMORA_OPERATION(sign_withdraw),
-    LUMORA_OPERATION(sign_transfer),
-    LUMORA_OPERATION(sign_limit_order),
-    LUMORA_OPERATION(sign_liquidate),
-    LUMORA_OPERATION(sign_signed_oracle_price),
-    LUMORA_OPERATION(hash_withdraw),
-    LUMORA_OPERATION(hash_transfer),
-    LUMORA_OPERATION(hash_limit_order),
-    LUMORA_OPERATION(hash_liquidate),
-    LUMORA_OPERATION(hash_signed_oracle_price),
-    LUMORA_OPERATION(sign),
-    LUMORA_OPERATION(eth_sign),
-    LUMORA_OPERATION(private_key_from_seed),
-    LUMORA_OPERATION(is_on_curve),
-    LUMORA_OPERATION(public_key_to_xy),
-    LUMORA_OPERATION(private_key_to_public_key_xy),
-};
+const std::map<std::string, Call> OPERATIONS = {LUMORA_SDK_OPERATIONS(LUMORA_OPERATION)};
 
 #undef LUMORA_OPERATION
 

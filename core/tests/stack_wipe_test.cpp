@@ -105,19 +105,15 @@ struct SecretOperation {
     TableCall call;
 };
 
-#define LUMORA_SECRET_OPERATION(name) \
-    SecretOperation { #name, [](const OperationTable& t, const Args& a) { call(t.name, a); } }
-
 // Every SECRET row of the operation list.
-const std::vector<SecretOperation> SECRET_OPERATIONS = {
-    LUMORA_SECRET_OPERATION(sign_withdraw),  LUMORA_SECRET_OPERATION(sign_transfer),
-    LUMORA_SECRET_OPERATION(sign_limit_order), LUMORA_SECRET_OPERATION(sign_liquidate),
-    LUMORA_SECRET_OPERATION(sign_signed_oracle_price), LUMORA_SECRET_OPERATION(sign),
-    LUMORA_SECRET_OPERATION(eth_sign), LUMORA_SECRET_OPERATION(private_key_from_seed),
-    LUMORA_SECRET_OPERATION(private_key_to_public_key_xy),
-};
-
-#undef LUMORA_SECRET_OPERATION
+#define LUMORA_SECRET_ROW(result, name, params, inputs, ...) LUMORA_OPERATION_IF_##inputs(name)
+#define LUMORA_OPERATION_IF_SECRET(name) \
+    SecretOperation{#name, [](const OperationTable& t, const Args& a) { call(t.name, a); }},
+#define LUMORA_OPERATION_IF_PUBLIC(name)
+const std::vector<SecretOperation> SECRET_OPERATIONS = {LUMORA_SDK_OPERATIONS(LUMORA_SECRET_ROW)};
+#undef LUMORA_OPERATION_IF_PUBLIC
+#undef LUMORA_OPERATION_IF_SECRET
+#undef LUMORA_SECRET_ROW
 
 std::vector<Args> cases_of(const std::string& name) {
     static const testing::JsonValue file = testing::load_vector_file("functions.json");

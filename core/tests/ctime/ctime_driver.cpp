@@ -23,6 +23,8 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "../vector_file.h"
@@ -71,10 +73,24 @@ struct Outcome {
 template <class T>
 Outcome outcome_of(const Result<T>& r) {
     if (!r.ok()) return {false, r.error().report()};
-    return {true, r.value()};
+    if constexpr (std::is_same_v<T, bool>) {
+        return {true, r.value() ? "true" : "false"};
+    } else {
+        return {true, r.value()};
+    }
 }
 
 using Args = std::vector<std::string>;
+
+template <class R, class... P, std::size_t... I>
+Outcome call_with(R (*operation)(P...), const Args& a, std::index_sequence<I...>) {
+    return outcome_of(operation(a.at(I)...));
+}
+
+template <class R, class... P>
+Outcome call(R (*operation)(P...), const Args& a) {
+    return call_with(operation, a, std::index_sequence_for<P...>{});
+}
 
 // Each secret-taking function, called through a copy's table, with the index
 // of its secret argument.
@@ -83,27 +99,27 @@ struct Function {
     std::size_t secret;
 };
 
-template <auto Operation>
-Outcome one_arg(const OperationTable& t, const Args& a) {
-    return outcome_of((t.*Operation)(a.at(0)));
+// The parameter of a secret-taking operation that holds the secret: its
+// private key or its seed.
+consteval std::size_t secret_parameter(lumora::sdk::api::ParameterNames parameters) {
+    for (std::size_t i = 0; i < parameters.count; ++i) {
+        const std::string_view name = parameters.names[i];
+        if (name == "pri_key" || name == "private_key" || name == "seed") return i;
+    }
+    throw "a SECRET row's secret parameter is named pri_key, private_key or seed";
 }
 
-template <auto Operation>
-Outcome two_args(const OperationTable& t, const Args& a) {
-    return outcome_of((t.*Operation)(a.at(0), a.at(1)));
-}
-
-const std::map<std::string, Function> FUNCTIONS = {
-    {"sign_transfer", {two_args<&OperationTable::sign_transfer>, 1}},
-    {"sign_withdraw", {two_args<&OperationTable::sign_withdraw>, 1}},
-    {"sign_limit_order", {two_args<&OperationTable::sign_limit_order>, 1}},
-    {"sign_liquidate", {two_args<&OperationTable::sign_liquidate>, 1}},
-    {"sign_signed_oracle_price", {two_args<&OperationTable::sign_signed_oracle_price>, 1}},
-    {"sign", {two_args<&OperationTable::sign>, 0}},
-    {"eth_sign", {two_args<&OperationTable::eth_sign>, 0}},
-    {"private_key_to_public_key_xy", {one_arg<&OperationTable::private_key_to_public_key_xy>, 0}},
-    {"private_key_from_seed", {one_arg<&OperationTable::private_key_from_seed>, 0}},
-};
+// Every SECRET row of the operation list.
+#define LUMORA_CTIME_ROW(result, name, params, inputs, ...) LUMORA_CTIME_IF_##inputs(name, params)
+#define LUMORA_CTIME_IF_SECRET(name, params)                                                              \
+    {#name,                                                                                             \
+     {[](const OperationTable& t, const Args& a) { return call(t.name, a); },                           \
+      secret_parameter(lumora::sdk::api::parameter_names(#params))}},
+#define LUMORA_CTIME_IF_PUBLIC(name, params)
+const std::map<std::string, Function> FUNCTIONS = {LUMORA_SDK_OPERATIONS(LUMORA_CTIME_ROW)};
+#undef LUMORA_CTIME_IF_PUBLIC
+#undef LUMORA_CTIME_IF_SECRET
+#undef LUMORA_CTIME_ROW
 
 // Runs one case with its secret argument undefined. The outcome's kind is
 // what the API reveals, and its text is public once returned.
