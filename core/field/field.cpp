@@ -16,26 +16,14 @@ template Legendre legendre_var<FrParams>(const Fr& a);
 namespace {
 
 constexpr Limbs MODULUS = FrParams::MODULUS;
-// r − 1 = 2^S·t with t odd; the Legendre exponent (r − 1)/2 and (t − 1)/2.
-constexpr unsigned S = derive::two_adicity(MODULUS);
-constexpr Repr LEGENDRE_EXPONENT = derive::legendre_exponent(MODULUS);
-constexpr Repr T_MINUS_1_OVER_2 = derive::odd_part_minus_1_over_2(MODULUS);
-
-// 7, the field's conventional multiplicative generator. Tonelli–Shanks needs
-// only a non-residue g: then g^t has order exactly 2^S. The choice fixes the
-// root of unity, and with it which of the two square roots sqrt_var returns.
-constexpr u64 GENERATOR = 7;
-static_assert(derive::is_non_residue(GENERATOR, MODULUS));
-// g^t, a primitive 2^S-th root of unity, in Montgomery form.
-constexpr Limbs ROOT_OF_UNITY = derive::root_of_unity(GENERATOR, MODULUS);
-
-constexpr Limbs pow2_exponent(unsigned k) {
-    Limbs e{};
-    e[k / 64] = u64{1} << (k % 64);
-    return e;
-}
-// Its 2^(S−1)-th power is −1 (order exactly 2^S).
-static_assert(derive::mont_pow(ROOT_OF_UNITY, pow2_exponent(S - 1), MODULUS) == derive::sub(MODULUS, FrParams::R));
+// r − 1 = 2^S·t with t odd, (t − 1)/2 and the root of unity z = g^t with
+// g = FrParams::NON_RESIDUE: sqrt_var's constants (field/sqrt.h), so that
+// both square roots pick the same one of each pair.
+using Constants = detail::SqrtConstants<FrParams>;
+constexpr unsigned S = Constants::S;
+constexpr Repr T_MINUS_1_OVER_2 = Constants::T_MINUS_1_OVER_2;
+constexpr Limbs ROOT_OF_UNITY = Constants::ROOT_OF_UNITY;
+constexpr Limbs pow2_exponent(unsigned k) { return Constants::pow2(k); }
 
 // The discrete logarithm of a^t to the base z = ROOT_OF_UNITY is found in
 // windows of W bits, low window first (Pohlig–Hellman in the group of order
