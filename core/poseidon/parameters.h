@@ -15,7 +15,12 @@
 
 #include "common/kernel_copy.h"
 #include "poseidon/matrix.h"
-#include "poseidon/permutation_ifma.h"
+
+// The AVX-512 IFMA kernel's tables (poseidon/permutation_ifma.h), held here
+// and built by parameters.cpp; users of the parameters need not see them.
+namespace lumora::poseidon::ifma {
+struct Tables;
+}  // namespace lumora::poseidon::ifma
 
 namespace lumora::poseidon {
 inline namespace LUMORA_KERNEL_NS {
