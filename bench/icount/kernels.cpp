@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "curve/alt_jubjub.h"
+#include "curve/multiples.h"
 #include "eddsa/eddsa.h"
 #include "eddsa/nonce.h"
 #include "field/fr.h"
@@ -159,7 +160,7 @@ bool two_multiples_var(Arguments args, std::uint64_t calls) {
     if (!pk || !message) return false;
     const Repr c = eddsa::message_scalar(*message).into_repr();
     const auto& params = curve::jubjub_params();
-    for (std::uint64_t i = 0; i <= calls; ++i) keep(eddsa::two_multiples_var(*pk, field::fs_char(), c, params));
+    for (std::uint64_t i = 0; i <= calls; ++i) keep(curve::two_multiples_var(*pk, field::fs_char(), c, params));
     return true;
 }
 

@@ -72,11 +72,5 @@ bool verify_for_raw_message(const UnknownPoint& pk, std::span<const std::uint8_t
 bool verify_own_signature(const PrimeOrderPoint& pk, std::span<const std::uint8_t> message,
                           const OwnSignature& signature, std::size_t generator_index, const AltJubjubBn256& params);
 
-// (a·P, b·P) for public integers a and b (any below 2^256), in variable
-// time, with one chain of doublings of P shared by both: verification's order
-// check l·pk and its c·pk.
-std::pair<UnknownPoint, UnknownPoint> two_multiples_var(const UnknownPoint& p, const field::Repr& a,
-                                                        const field::Repr& b, const AltJubjubBn256& params);
-
 }  // inline namespace LUMORA_KERNEL_NS
 }  // namespace lumora::eddsa

@@ -6,6 +6,7 @@
 #include <random>
 #include <vector>
 
+#include "curve/multiples.h"
 #include "eddsa/eddsa.h"
 #include "eddsa/nonce.h"
 #include "sdk/signing.h"
@@ -161,7 +162,7 @@ TEST(EdDSA, TwoMultiplesAgreeWithSingleMultiplications) {
         const UnknownPoint p = UnknownPoint(public_key(random_scalar(), SIGNING_GENERATOR, params()))
                                    .add(torsion[i % torsion.size()], params());
         for (std::size_t j = 0; j < scalars.size(); j += 3) {
-            const auto [a_p, b_p] = two_multiples_var(p, scalars[i], scalars[j], params());
+            const auto [a_p, b_p] = curve::two_multiples_var(p, scalars[i], scalars[j], params());
             EXPECT_EQ(a_p, p.mul_var(scalars[i], params())) << i << " " << j;
             EXPECT_EQ(b_p, p.mul_var(scalars[j], params())) << i << " " << j;
         }
