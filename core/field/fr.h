@@ -13,14 +13,11 @@
 namespace lumora::field {
 inline namespace LUMORA_KERNEL_NS {
 
-struct FrParams {
-    static constexpr Limbs MODULUS = {0x43e1f593f0000001, 0x2833e84879b97091, 0xb85045b68181585d,
-                                      0x30644e72e131a029};
-    static constexpr Limbs R = derive::r_mod(MODULUS);    // 2^256 mod r, the Montgomery form of one
-    static constexpr Limbs R2 = derive::r2_mod(MODULUS);  // 2^512 mod r
-    static constexpr Limbs R3 = derive::r3_mod(MODULUS);  // 2^768 mod r
-    static constexpr u64 INV = derive::neg_inv64(MODULUS[0]);  // −r⁻¹ mod 2^64
-    static constexpr Limbs MODULUS_MINUS_2 = derive::minus(MODULUS, 2);  // the inversion exponent
+// r, the BN254 scalar field's order.
+inline constexpr Limbs FR_MODULUS = {0x43e1f593f0000001, 0x2833e84879b97091, 0xb85045b68181585d,
+                                     0x30644e72e131a029};
+
+struct FrParams : MontgomeryParams<FR_MODULUS> {
     // 7, the field's conventional multiplicative generator, as the
     // non-residue of sqrt_var (r − 1 = 2^28·t).
     static constexpr u64 NON_RESIDUE = 7;

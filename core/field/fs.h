@@ -9,15 +9,11 @@
 namespace lumora::field {
 inline namespace LUMORA_KERNEL_NS {
 
-struct FsParams {
-    static constexpr Limbs MODULUS = {0x677297dc392126f1, 0xab3eedb83920ee0a, 0x370a08b6d0302b0b,
-                                      0x060c89ce5c263405};
-    static constexpr Limbs R = derive::r_mod(MODULUS);    // 2^256 mod l, the Montgomery form of one
-    static constexpr Limbs R2 = derive::r2_mod(MODULUS);  // 2^512 mod l
-    static constexpr Limbs R3 = derive::r3_mod(MODULUS);  // 2^768 mod l
-    static constexpr u64 INV = derive::neg_inv64(MODULUS[0]);  // −l⁻¹ mod 2^64
-    static constexpr Limbs MODULUS_MINUS_2 = derive::minus(MODULUS, 2);  // the inversion exponent
-};
+// l, the order of the curve's prime-order subgroup.
+inline constexpr Limbs FS_MODULUS = {0x677297dc392126f1, 0xab3eedb83920ee0a, 0x370a08b6d0302b0b,
+                                     0x060c89ce5c263405};
+
+struct FsParams : MontgomeryParams<FS_MODULUS> {};
 
 using Fs = Element<FsParams>;
 

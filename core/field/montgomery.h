@@ -284,8 +284,21 @@ inline __attribute__((always_inline)) Limbs mont_sqr(const Limbs& a) { return mo
 
 }  // namespace detail
 
+// What Element needs of a parameter set, derived from its modulus once for
+// every set: a set is `struct XParams : MontgomeryParams<X_MODULUS> {}`, plus
+// what else its users need (a square-root non-residue, say).
+template <const Limbs& M>
+struct MontgomeryParams {
+    static constexpr Limbs MODULUS = M;
+    static constexpr Limbs R = derive::r_mod(M);    // 2^256 mod p, the Montgomery form of one
+    static constexpr Limbs R2 = derive::r2_mod(M);  // 2^512 mod p
+    static constexpr Limbs R3 = derive::r3_mod(M);  // 2^768 mod p
+    static constexpr u64 INV = derive::neg_inv64(M[0]);  // −p⁻¹ mod 2^64
+    static constexpr Limbs MODULUS_MINUS_2 = derive::minus(M, 2);  // the inversion exponent
+};
+
 // P supplies: MODULUS, R (one), R2, R3, INV (−p⁻¹ mod 2^64), MODULUS_MINUS_2,
-// all as constexpr Limbs/u64 (derived from MODULUS with constants.h).
+// all as constexpr Limbs/u64: MontgomeryParams derives them.
 template <class P>
 class Element {
     // Montgomery reduction needs p odd; the multiplication kernels leave

@@ -24,11 +24,6 @@
 namespace lumora::curve {
 namespace {
 
-using field::derive::minus;
-using field::derive::neg_inv64;
-using field::derive::r2_mod;
-using field::derive::r3_mod;
-using field::derive::r_mod;
 using field::Limbs;
 using field::Repr;
 using field::u64;
@@ -38,23 +33,12 @@ constexpr u64 D = 40;
 constexpr u64 L = 13;
 constexpr u64 N = 8 * L;  // the group order
 
-struct ToyBaseParams {
-    static constexpr Limbs MODULUS = {P, 0, 0, 0};
-    static constexpr Limbs R = r_mod(MODULUS);
-    static constexpr Limbs R2 = r2_mod(MODULUS);
-    static constexpr Limbs R3 = r3_mod(MODULUS);
-    static constexpr u64 INV = neg_inv64(MODULUS[0]);
-    static constexpr Limbs MODULUS_MINUS_2 = minus(MODULUS, 2);
+constexpr Limbs TOY_BASE_MODULUS = {P, 0, 0, 0};
+constexpr Limbs TOY_SCALAR_MODULUS = {L, 0, 0, 0};
+struct ToyBaseParams : field::MontgomeryParams<TOY_BASE_MODULUS> {
     static constexpr u64 NON_RESIDUE = 3;
 };
-struct ToyScalarParams {
-    static constexpr Limbs MODULUS = {L, 0, 0, 0};
-    static constexpr Limbs R = r_mod(MODULUS);
-    static constexpr Limbs R2 = r2_mod(MODULUS);
-    static constexpr Limbs R3 = r3_mod(MODULUS);
-    static constexpr u64 INV = neg_inv64(MODULUS[0]);
-    static constexpr Limbs MODULUS_MINUS_2 = minus(MODULUS, 2);
-};
+struct ToyScalarParams : field::MontgomeryParams<TOY_SCALAR_MODULUS> {};
 using Fp = field::Element<ToyBaseParams>;
 using Fl = field::Element<ToyScalarParams>;
 
