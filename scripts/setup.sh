@@ -5,40 +5,21 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$ROOT"
 
-DEBIAN_PACKAGES=(g++ cmake make libgtest-dev libbenchmark-dev python3-venv ccache)
-# Native architecture first: once arm64.sh has added the arm64 libraries, a
-# bare name such as libgtest-dev is ambiguous to dpkg.
-installed() { dpkg -s "$1:$(dpkg --print-architecture)" >/dev/null 2>&1 || dpkg -s "$1" >/dev/null 2>&1; }
-missing=()
-for p in "${DEBIAN_PACKAGES[@]}"; do
-  installed "$p" || missing+=("$p")
-done
-if [ "${#missing[@]}" -gt 0 ]; then
-  echo "== installing Debian packages: ${missing[*]}"
-  SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
+# shellcheck source=scripts/packages.sh
+source "$ROOT/scripts/packages.sh"
+# shellcheck source=scripts/interpreters.sh
+source "$ROOT/scripts/interpreters.sh"
+need_debian_packages g++ cmake make libgtest-dev libbenchmark-dev python3-venv ccache
 
-# The target interpreter is 3.12; PYTHON overrides the choice. pyenv's
-# interpreters come first when pyenv is there, then the usual names on PATH.
+# The target interpreter is 3.12, then 3.13 and 3.11 (find_python: pyenv's
+# first, then the usual names on PATH); PYTHON overrides the choice.
 pick_python() {
   if [ -n "${PYTHON:-}" ]; then echo "$PYTHON"; return; fi
-  local candidates=()
-  if command -v pyenv >/dev/null 2>&1; then
-    for v in 3.12 3.13 3.11; do
-      local found
-      found="$(pyenv root 2>/dev/null)/versions"
-      for d in "$found"/"$v"*/bin/python"$v"; do [ -x "$d" ] && candidates+=("$d"); done
-    done
-  fi
-  candidates+=(python3.12 python3.13 python3.11 python3)
-  for c in "${candidates[@]}"; do
-    if command -v "$c" >/dev/null 2>&1 && "$c" -c 'import sys; assert sys.version_info >= (3, 11)' 2>/dev/null; then
-      echo "$c"; return
-    fi
-  done
-  echo "no Python 3.11 or newer found" >&2; exit 1
+  local v
+  for v in 3.12 3.13 3.11; do find_python "$v" && return; done
+  # A newer CPython than those the project is tested on, as a last resort.
+  if python3 -c 'import sys; assert sys.version_info >= (3, 11)' 2>/dev/null; then command -v python3; return; fi
+  echo "no CPython 3.11 or newer found" >&2; exit 1
 }
 
 VENV="${VENV:-$ROOT/.venv}"
