@@ -158,7 +158,6 @@ constexpr Limbs mont_pow(const Limbs& a, const Limbs& e, const Limbs& p) {
 // The constants of the Montgomery engine for modulus p, R = 2^256.
 constexpr Limbs r_mod(const Limbs& p) { return pow2_mod(256, p); }
 constexpr Limbs r2_mod(const Limbs& p) { return pow2_mod(512, p); }
-constexpr Limbs r3_mod(const Limbs& p) { return pow2_mod(768, p); }
 constexpr Limbs minus(const Limbs& p, u64 k) { return sub(p, {k, 0, 0, 0}); }
 
 // p − 1 = 2^S·t with t odd: S, t, and the exponents that the Legendre symbol

@@ -292,12 +292,11 @@ struct MontgomeryParams {
     static constexpr Limbs MODULUS = M;
     static constexpr Limbs R = derive::r_mod(M);    // 2^256 mod p, the Montgomery form of one
     static constexpr Limbs R2 = derive::r2_mod(M);  // 2^512 mod p
-    static constexpr Limbs R3 = derive::r3_mod(M);  // 2^768 mod p
     static constexpr u64 INV = derive::neg_inv64(M[0]);  // −p⁻¹ mod 2^64
     static constexpr Limbs MODULUS_MINUS_2 = derive::minus(M, 2);  // the inversion exponent
 };
 
-// P supplies: MODULUS, R (one), R2, R3, INV (−p⁻¹ mod 2^64), MODULUS_MINUS_2,
+// P supplies: MODULUS, R (one), R2, INV (−p⁻¹ mod 2^64), MODULUS_MINUS_2,
 // all as constexpr Limbs/u64: MontgomeryParams derives them.
 template <class P>
 class Element {
@@ -306,14 +305,12 @@ class Element {
     static_assert(derive::is_odd(P::MODULUS));
     static_assert(P::MODULUS[3] >> 62 == 0);
     static_assert(static_cast<u64>(P::INV * P::MODULUS[0]) == ~u64{0});  // INV·p ≡ −1 mod 2^64
-    // R, R², R³ mod p, fully reduced (from_raw relies on R2 < p to stay below
+    // R and R² mod p, fully reduced (from_raw relies on R2 < p to stay below
     // 2p), checked against Montgomery multiplication: R·R·R⁻¹ = R,
-    // R²·1·R⁻¹ = R, R²·R²·R⁻¹ = R³.
-    static_assert(!derive::geq(P::R, P::MODULUS) && !derive::geq(P::R2, P::MODULUS) &&
-                  !derive::geq(P::R3, P::MODULUS));
+    // R²·1·R⁻¹ = R.
+    static_assert(!derive::geq(P::R, P::MODULUS) && !derive::geq(P::R2, P::MODULUS));
     static_assert(derive::mont_mul(P::R, P::R, P::MODULUS) == P::R);
     static_assert(derive::mont_mul(P::R2, derive::ONE, P::MODULUS) == P::R);
-    static_assert(derive::mont_mul(P::R2, P::R2, P::MODULUS) == P::R3);
     static_assert(derive::add(P::MODULUS_MINUS_2, {2, 0, 0, 0}) == P::MODULUS);
 
 public:
@@ -345,23 +342,7 @@ public:
     }
     Repr into_repr() const { return mont_mul(m_, {1, 0, 0, 0}).m_; }
 
-    // Hash-side forms: 32 little-endian bytes with a validity flag computed
-    // through a full borrow chain; the element is computed either way.
-    static std::pair<Element, bool> from_bytes_le_ct(std::span<const std::uint8_t, 32> bytes) {
-        const Repr r = integers::from_bytes_le(bytes);
-        return {from_raw(r), is_below_modulus(r)};
-    }
     std::array<std::uint8_t, 32> to_bytes_le() const { return integers::to_bytes_le(into_repr()); }
-    // (low + high·2^256) mod p for eight limbs, least significant first.
-    static Element from_u512(const std::array<u64, 8>& w) {
-        return mont_mul({w[0], w[1], w[2], w[3]}, P::R2) + mont_mul({w[4], w[5], w[6], w[7]}, P::R3);
-    }
-    // 64 bytes, little-endian, reduced mod p.
-    static Element from_bytes_wide_le(std::span<const std::uint8_t, 64> bytes) {
-        std::array<u64, 8> w{};
-        for (std::size_t i = 0; i < 64; ++i) w[i / 8] |= static_cast<u64>(bytes[i]) << (8 * (i % 8));
-        return from_u512(w);
-    }
     std::string to_hex() const { return integers::to_hex(into_repr()); }
 
     friend Element operator+(const Element& a, const Element& b) { return from_mont(detail::add<P>(a.m_, b.m_)); }

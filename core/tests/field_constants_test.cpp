@@ -53,7 +53,6 @@ TEST(FieldConstants, PowersOfTwoModMersennePrimes) {
         const Limbs p = derive::sub(pow2(n), derive::ONE);
         EXPECT_EQ(derive::r_mod(p), pow2(256 % n)) << n;
         EXPECT_EQ(derive::r2_mod(p), pow2(512 % n)) << n;
-        EXPECT_EQ(derive::r3_mod(p), pow2(768 % n)) << n;
         EXPECT_EQ(derive::two_adicity(p), 1u) << n;  // p − 1 = 2·(2^(n−1) − 1)
     }
 }

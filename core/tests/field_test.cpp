@@ -43,10 +43,6 @@ TEST(Fr, ReprConversions) {
               "NotInField(\"0x30644e72e131a029b85045b68181585d2833e84879b9709143e1f593f0000001\")");
     EXPECT_EQ(Fr::from_repr(minus_one(R_MODULUS)).value(), -Fr::one());
 
-    const auto r_bytes = integers::to_bytes_le(R_MODULUS);
-    EXPECT_FALSE(Fr::from_bytes_le_ct(r_bytes).second);
-    EXPECT_TRUE(Fr::from_bytes_le_ct(integers::to_bytes_le(minus_one(R_MODULUS))).second);
-
     const auto one_bytes = Fr::one().to_bytes_le();
     EXPECT_EQ(one_bytes[0], 1);
     for (std::size_t i = 1; i < 32; ++i) EXPECT_EQ(one_bytes[i], 0);
@@ -55,16 +51,11 @@ TEST(Fr, ReprConversions) {
 
     EXPECT_EQ(Fr::from_raw({~0ULL, ~0ULL, ~0ULL, ~0ULL}).to_hex(),
               "0x0e0a77c19a07df2f666ea36f7879462e36fc76959f60cd29ac96341c4ffffffa");
-    std::array<std::uint8_t, 64> ff;
-    ff.fill(0xff);
-    EXPECT_EQ(Fr::from_bytes_wide_le(ff).to_hex(), "0x0216d0b17f4e44a58c49833d53bb808553fe3ab1e35c59e31bb8e645ae216da6");
 
     for (int i = 0; i < 200; ++i) {
         const Fr a = random_element<Fr>();
         EXPECT_EQ(Fr::from_repr(a.into_repr()).value(), a);
-        const auto [b, valid] = Fr::from_bytes_le_ct(a.to_bytes_le());
-        EXPECT_TRUE(valid);
-        EXPECT_EQ(b, a);
+        EXPECT_EQ(Fr::from_repr(integers::from_bytes_le(a.to_bytes_le())).value(), a);
         EXPECT_EQ(integers::from_bytes_be(integers::to_bytes_be(a.into_repr())), a.into_repr());
     }
 }
@@ -81,10 +72,6 @@ TEST(Fr, ArithmeticIdentities) {
         EXPECT_EQ(a + -a, Fr::zero());
         EXPECT_EQ(a.ct_eq(a), 1u);
         EXPECT_EQ(a.ct_eq(a + Fr::one()), 0u);
-        // Wide reduction agrees with building the value from its halves.
-        const std::array<u64, 8> w = {rng()(), rng()(), rng()(), rng()(), rng()(), rng()(), rng()(), rng()()};
-        const Fr two_256 = Fr::from_mont(FrParams::R2);  // R·R⁻¹·R = 2^256 mod r in Montgomery form
-        EXPECT_EQ(Fr::from_u512(w), Fr::from_raw({w[0], w[1], w[2], w[3]}) + Fr::from_raw({w[4], w[5], w[6], w[7]}) * two_256);
     }
 }
 
@@ -227,10 +214,6 @@ TEST(Fs, ArithmeticIdentities) {
         EXPECT_EQ(Fs::from_repr(a.into_repr()).value(), a);
         EXPECT_EQ(*a.inverse_var() * a, Fs::one());
         EXPECT_EQ((a * b) * b.inverse_var().value(), a);
-        std::array<u64, 8> w{};
-        for (auto& x : w) x = rng()();
-        const Fs two_256 = Fs::from_mont(FsParams::R2);
-        EXPECT_EQ(Fs::from_u512(w), Fs::from_raw({w[0], w[1], w[2], w[3]}) + Fs::from_raw({w[4], w[5], w[6], w[7]}) * two_256);
     }
 }
 
