@@ -8,6 +8,7 @@
 #include <string>
 
 #include "common/cpu.h"
+#include "eddsa/nonce_steps.h"
 #include "hashes/sha256.h"
 
 namespace {
@@ -21,6 +22,16 @@ const Sha256Form* form(benchmark::State& st) {
                                              : &sha256_form();
     if (f != nullptr) st.SetLabel(st.range(0) == 2 ? std::string("dispatched: ") + f->name : f->name);
     return f;
+}
+
+// The nonce derivation's steps, alike: portable, fused, dispatched.
+const lumora::eddsa::NonceSteps* steps(benchmark::State& st) {
+    using namespace lumora::eddsa;
+    const NonceSteps* s = st.range(0) == 0 ? &NONCE_STEPS_PORTABLE
+                          : st.range(0) == 1 ? (lumora::cpu::features().sha ? nonce_steps_extension() : nullptr)
+                                             : &nonce_steps();
+    if (s != nullptr) st.SetLabel(st.range(0) == 2 ? std::string("dispatched: ") + s->name : s->name);
+    return s;
 }
 
 void BM_Sha256Compress(benchmark::State& st) {
@@ -85,13 +96,13 @@ void BM_HmacSha256NonceStep(benchmark::State& st) {
 }
 BENCHMARK(BM_HmacSha256NonceStep)->DenseRange(0, 2);
 
-// The same step as one call: the form's fused routine where it has one.
+// The same step as one call: the fused routine where there is one.
 void BM_HmacSha256RetryStep(benchmark::State& st) {
-    const Sha256Form* f = form(st);
+    const lumora::eddsa::NonceSteps* f = steps(st);
     if (f == nullptr) return st.SkipWithError("no SHA-256 instructions on this CPU");
     Sha256Digest k{}, v{}, t{};
     v.fill(1);
-    const HmacSha256Retry retry(v, *f);
+    const lumora::eddsa::HmacSha256Retry retry(v, *f);
     for (auto _ : st) retry.step(k, t);
     benchmark::DoNotOptimize(t);
     benchmark::DoNotOptimize(k);
@@ -102,14 +113,14 @@ BENCHMARK(BM_HmacSha256RetryStep)->DenseRange(0, 2);
 // The nonce derivation's set-up and its first candidate, for a 32-byte
 // message: what the derivation costs beyond its retry steps.
 void BM_HmacSha256CandidatesFirst(benchmark::State& st) {
-    const Sha256Form* f = form(st);
+    const lumora::eddsa::NonceSteps* f = steps(st);
     if (f == nullptr) return st.SkipWithError("no SHA-256 instructions on this CPU");
     Sha256Digest x{}, message{}, t{};
     x.fill(0x5a);
     std::uint8_t i = 0;
     for (auto _ : st) {
         message[0] = i++;
-        HmacSha256Candidates candidates(x, message, *f);
+        lumora::eddsa::HmacSha256Candidates candidates(x, message, *f);
         candidates.next(t);
         benchmark::DoNotOptimize(t);
     }

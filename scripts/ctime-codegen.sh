@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# The constant-time check of the code valgrind cannot run: the SHA-NI forms
-# (core/hashes/sha256_x86_64.cpp), the AVX-512 IFMA permutation
-# (core/poseidon/permutation_ifma.cpp) and the Armv8 SHA-256 forms
-# (core/hashes/sha256_aarch64.cpp). Each file is compiled exactly as the
+# The constant-time check of the code valgrind cannot run: the SHA-NI
+# compression and the nonce steps fused over it (core/hashes/sha256_x86_64.cpp,
+# core/eddsa/nonce_x86_64.cpp), the AVX-512 IFMA permutation
+# (core/poseidon/permutation_ifma.cpp) and the Armv8 SHA-256 compression and
+# nonce steps (core/hashes/sha256_aarch64.cpp, core/eddsa/nonce_aarch64.cpp).
+# Each file is compiled exactly as the
 # release build compiles it (the command CMake's Release configuration
 # gives: x86-64 natively, aarch64 with the cross compiler), disassembled, and
 # every function in it checked by scripts/ctime_codegen.py: no conditional
@@ -67,12 +69,13 @@ check() {
 
 if [ "$(uname -m)" = x86_64 ]; then
   configure x86-64
-  check x86-64 x86-64 objdump core/hashes/sha256_x86_64.cpp core/poseidon/permutation_ifma.cpp
+  check x86-64 x86-64 objdump core/hashes/sha256_x86_64.cpp core/eddsa/nonce_x86_64.cpp \
+    core/poseidon/permutation_ifma.cpp
   configure aarch64 -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/aarch64-linux-gnu.cmake"
-  check aarch64 aarch64 aarch64-linux-gnu-objdump core/hashes/sha256_aarch64.cpp
+  check aarch64 aarch64 aarch64-linux-gnu-objdump core/hashes/sha256_aarch64.cpp core/eddsa/nonce_aarch64.cpp
 else
   configure aarch64
-  check aarch64 aarch64 objdump core/hashes/sha256_aarch64.cpp
+  check aarch64 aarch64 objdump core/hashes/sha256_aarch64.cpp core/eddsa/nonce_aarch64.cpp
 fi
 [ "$status" -eq 0 ] && echo "== no secret-dependent branch or memory index found"
 exit "$status"

@@ -70,9 +70,12 @@ done
 # second block (16 vectors, which it wipes); registers d8-d15 are saved for
 # the caller (their values are the caller's).
 check_sha256_armv8() {
-  local opt="$1" obj="$OUT/sha256_aarch64$1.o"
-  aarch64-linux-gnu-g++ -std=c++20 "$opt" -DNDEBUG -Icore -c core/hashes/sha256_aarch64.cpp -o "$obj"
-  aarch64-linux-gnu-objdump -d --no-show-raw-insn "$obj" >"$obj.s"
+  local opt="$1" source obj="$OUT/sha256_armv8$1"
+  : >"$obj.s"
+  for source in core/hashes/sha256_aarch64.cpp core/eddsa/nonce_aarch64.cpp; do
+    aarch64-linux-gnu-g++ -std=c++20 "$opt" -DNDEBUG -Icore -c "$source" -o "$obj.o"
+    aarch64-linux-gnu-objdump -d --no-show-raw-insn "$obj.o" >>"$obj.s"
+  done
   local report
   report="$(awk '
     /^[0-9a-f]+ <.*>:$/ { name = substr($2, 2, length($2) - 3); names[++n] = name; stored[name] = 0; next }
@@ -91,7 +94,7 @@ check_sha256_armv8() {
   while read -r name vectors others; do
     local allowed=0
     case "$name" in *nonce_seed*) allowed=16 ;; esac
-    printf '  %-32s %3d %s\n' "$(echo "$name" | sed 's/^_ZN6lumora6hashes6detail[0-9]*//; s/E.*//')" "$vectors" "$others"
+    printf '  %-32s %3d %s\n' "$(echo "$name" | sed -E 's/^_ZN6lumora(6hashes|5eddsa)6detail[0-9]*//; s/E.*//')" "$vectors" "$others"
     if [ "$vectors" -gt "$allowed" ] || [ -n "$others" ]; then
       echo "  aarch64: $name stores state or schedule to the stack" >&2; status=1
     fi

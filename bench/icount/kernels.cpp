@@ -11,6 +11,7 @@
 #include "curve/multiples.h"
 #include "eddsa/eddsa.h"
 #include "eddsa/nonce.h"
+#include "eddsa/nonce_steps.h"
 #include "field/fr.h"
 #include "field/fs.h"
 #include "field/sqrt.h"
@@ -207,7 +208,7 @@ bool nonce_retry_step(Arguments args, std::uint64_t calls) {
     const auto k_value = integer(args[0]), v_value = integer(args[1]);
     if (!k_value || !v_value) return false;
     hashes::Sha256Digest k = integers::to_bytes_be(*k_value), t;
-    const hashes::HmacSha256Retry retry(integers::to_bytes_be(*v_value));
+    const eddsa::HmacSha256Retry retry(integers::to_bytes_be(*v_value));
     for (std::uint64_t i = 0; i <= calls; ++i) retry.step(k, t);
     keep(k);
     keep(t);

@@ -4,7 +4,7 @@
 
 #include "common/ct.h"
 #include "common/secret.h"
-#include "hashes/sha256.h"
+#include "eddsa/nonce_steps.h"
 
 namespace lumora::eddsa {
 inline namespace LUMORA_KERNEL_NS {
@@ -18,7 +18,7 @@ using Block = hashes::Sha256Digest;
 field::Fs deterministic_seed(const field::Fs& sk, std::span<const std::uint8_t> message) {
     Secret<field::Repr> sk_repr(sk.into_repr());
     Secret<Block> x(integers::to_bytes_be(*sk_repr));
-    hashes::HmacSha256Candidates candidates(*x, message);
+    HmacSha256Candidates candidates(*x, message);
     Secret<Block> t;
     Secret<field::Repr> candidate;
     for (;;) {

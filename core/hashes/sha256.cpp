@@ -109,14 +109,6 @@ private:
     bool done_ = false;
 };
 
-// W[t] + K[t] for t = 0..63 of one block.
-void message_schedule(const Block& block, std::uint32_t* wk) {
-    using detail::SHA256_K;
-    for (int t = 0; t < 16; ++t) wk[t] = load_be32(block.data() + 4 * t);
-    for (int t = 16; t < 64; ++t) wk[t] = detail::sha256_next_word(wk, t);
-    for (int t = 0; t < 64; ++t) wk[t] += SHA256_K[t];
-}
-
 // The portable compression, written for the compiler: every round and index
 // unrolled at compile time, the working variables renamed from round to round
 // rather than moved, and the schedule kept as a ring of sixteen words
@@ -185,13 +177,6 @@ void compress_portable(Sha256State& state, const std::uint8_t* blocks, std::size
     wipe(w);
 }
 
-// The compression given the block's schedule, constants added.
-void compress_scheduled_portable(Sha256State& state, const std::uint32_t* wk) {
-    Words s = {state[0], state[1], state[2], state[3], state[4], state[5], state[6], state[7]};
-    given_rounds(s, wk, std::make_integer_sequence<int, 64>());
-    feed_forward(state, s);
-}
-
 void compress_pair_portable(Sha256State& a, const std::uint8_t* block_a, Sha256State& b,
                             const std::uint8_t* block_b) {
     compress_portable(a, block_a, 1);
@@ -209,44 +194,17 @@ void pad_blocks(std::span<const std::uint8_t> key, Block& ipad, Block& opad) {
     }
 }
 
-// HmacSha256Retry::step: the key's pads, then the three blocks whose
-// schedules are known before the step (v alone, v ‖ v, and the zero byte's
-// block) without scheduling them again, then the two outer hashes.
-void retry_step_portable(const std::uint32_t* v_schedules, std::uint8_t* k, std::uint8_t* t) {
-    Secret<std::array<Block, 2>> pads;
-    auto& [ipad, opad] = *pads;
-    pad_blocks({k, SHA256_DIGEST_BYTES}, ipad, opad);
-    Secret<std::array<Sha256State, 4>> states(
-        std::array<Sha256State, 4>{SHA256_IV, SHA256_IV, SHA256_IV, SHA256_IV});
-    auto& [inner_t, outer, inner_k, outer_k] = *states;
-    compress_portable(inner_t, ipad.data(), 1);
-    compress_portable(outer, opad.data(), 1);
-    inner_k = inner_t;
-    outer_k = outer;
-    compress_scheduled_portable(inner_t, v_schedules);
-    compress_scheduled_portable(inner_k, v_schedules + 64);
-    compress_scheduled_portable(inner_k, detail::SHA256_ZERO_BYTE_SCHEDULE.data());
-    outer_block(inner_t, ipad);
-    outer_block(inner_k, opad);
-    compress_portable(outer, ipad.data(), 1);
-    compress_portable(outer_k, opad.data(), 1);
-    store_digest(outer, t);
-    store_digest(outer_k, k);
-}
-
 }  // namespace
 
-const Sha256Form SHA256_PORTABLE = {"portable", &compress_portable, &compress_pair_portable, &retry_step_portable};
+const Sha256Form SHA256_PORTABLE = {"portable", &compress_portable, &compress_pair_portable};
 
 const Sha256Form* sha256_extension_form() {
 #if defined(__x86_64__)
-    static constexpr Sha256Form SHANI = {"SHA-NI", &detail::sha256_compress_shani, &detail::sha256_compress_pair_shani,
-                                         &detail::hmac_sha256_retry_step_shani, &detail::hmac_sha256_nonce_seed_shani};
+    static constexpr Sha256Form SHANI = {"SHA-NI", &detail::sha256_compress_shani, &detail::sha256_compress_pair_shani};
     return &SHANI;
 #elif defined(LUMORA_SHA256_EXTENSION)
     static constexpr Sha256Form ARMV8 = {"Armv8 SHA-256", &detail::sha256_compress_armv8,
-                                         &detail::sha256_compress_pair_armv8, &detail::hmac_sha256_retry_step_armv8,
-                                         &detail::hmac_sha256_nonce_seed_armv8};
+                                         &detail::sha256_compress_pair_armv8};
     return &ARMV8;
 #else
     return nullptr;
@@ -259,6 +217,19 @@ const Sha256Form& sha256_form() {
         return cpu::dispatch().extensions.sha && extension != nullptr ? extension : &SHA256_PORTABLE;
     }();
     return *chosen;
+}
+
+void sha256_schedule(const std::uint8_t* block, std::uint32_t* wk) {
+    using detail::SHA256_K;
+    for (int t = 0; t < 16; ++t) wk[t] = load_be32(block + 4 * t);
+    for (int t = 16; t < 64; ++t) wk[t] = detail::sha256_next_word(wk, t);
+    for (int t = 0; t < 64; ++t) wk[t] += SHA256_K[t];
+}
+
+void sha256_compress_scheduled(Sha256State& state, const std::uint32_t* wk) {
+    Words s = {state[0], state[1], state[2], state[3], state[4], state[5], state[6], state[7]};
+    given_rounds(s, wk, std::make_integer_sequence<int, 64>());
+    feed_forward(state, s);
 }
 
 void Sha256::clear() noexcept {
@@ -378,6 +349,16 @@ void HmacSha256Key::mac_pair(std::initializer_list<std::span<const std::uint8_t>
     store_digest(ob, out_b);
 }
 
+void HmacSha256Key::mac_scheduled(std::initializer_list<const std::uint32_t*> schedules,
+                                  std::span<std::uint8_t, SHA256_DIGEST_BYTES> out) const {
+    Secret<Sha256State> inner(inner_), outer(outer_);
+    Secret<Block> block;
+    for (const std::uint32_t* wk : schedules) sha256_compress_scheduled(*inner, wk);
+    outer_block(*inner, *block);
+    form_->compress(*outer, block->data(), 1);
+    store_digest(*outer, out.data());
+}
+
 HmacSha256::HmacSha256(const HmacSha256Key& key)
     : inner_(*key.form_, key.inner_, SHA256_BLOCK_BYTES), inner_start_(key.inner_), outer_(key.outer_) {}
 
@@ -395,94 +376,6 @@ void HmacSha256::finalize(Sha256Digest& out) {
     inner_.form_->compress(*outer, block->data(), 1);
     store_digest(*outer, out);
     inner_ = Sha256(*inner_.form_, inner_start_, SHA256_BLOCK_BYTES);
-}
-
-HmacSha256Retry::HmacSha256Retry(const Sha256Digest& v, const Sha256Form& form) : HmacSha256Retry(form) {
-    prepare(v);
-}
-
-void HmacSha256Retry::prepare(const Sha256Digest& v) {
-    v_ = v;
-    if (form_->retry_step == nullptr) return;
-    Secret<std::array<Block, 2>> blocks;
-    auto& [alone, twice] = *blocks;
-    PaddedBlocks({v}, SHA256_BLOCK_BYTES).next(alone);
-    std::memcpy(twice.data(), v.data(), v.size());
-    std::memcpy(twice.data() + v.size(), v.data(), v.size());
-    message_schedule(alone, v_schedules_.data());
-    message_schedule(twice, v_schedules_.data() + 64);
-}
-
-HmacSha256Retry::~HmacSha256Retry() {
-    wipe(v_);
-    wipe(v_schedules_);
-}
-
-void HmacSha256Retry::step(Sha256Digest& k, Sha256Digest& t) const {
-    if (form_->retry_step != nullptr) return form_->retry_step(v_schedules_.data(), k.data(), t.data());
-    static constexpr std::uint8_t ZERO[1] = {0x00};
-    // Both MACs under one prepared key, side by side; k is read before the
-    // new one is written.
-    const HmacSha256Key key(k, *form_);
-    key.mac_pair({v_}, t, {v_, v_, ZERO}, k);
-}
-
-HmacSha256Candidates::HmacSha256Candidates(const Sha256Digest& x, std::span<const std::uint8_t> message,
-                                           const Sha256Form& form)
-    : k_{}, first_{}, retry_(form) {
-    static constexpr std::uint8_t ZERO[1] = {0x00};
-    static constexpr std::uint8_t ONE[1] = {0x01};
-    // The message is public; everything derived from x is wiped.
-    constexpr std::size_t ONE_BLOCK = SHA256_BLOCK_BYTES - 9;  // the marker and the length follow
-    Sha256Digest h1;
-    Block message_block;
-    if (message.size() <= ONE_BLOCK) {
-        PaddedBlocks({message}, 0).next(message_block);
-    } else {
-        Sha256 hash(form);
-        hash.update(message);
-        hash.finalize(h1);
-    }
-    if (form.nonce_seed != nullptr && form.retry_step != nullptr) {
-        form.nonce_seed(x.data(), message.size() <= ONE_BLOCK ? message_block.data() : nullptr, h1.data(), k_.data(),
-                        retry_.v_.data(), first_.data(), retry_.v_schedules_.data());
-        first_ready_ = true;
-        return;
-    }
-    if (message.size() <= ONE_BLOCK) {
-        Sha256State state = SHA256_IV;
-        form.compress(state, message_block.data(), 1);
-        store_digest(state, h1);
-    }
-    Secret<Sha256Digest> v;
-    v->fill(0x01);
-    {
-        // K = 0x00…: its pad states are constants.
-        const HmacSha256Key key(detail::ZERO_KEY_INNER, detail::ZERO_KEY_OUTER, form);
-        key.mac({*v, ZERO, x, h1}, k_);
-    }
-    {
-        const HmacSha256Key key(k_, form);  // both MACs under this K
-        key.mac(*v, *v);
-        key.mac({*v, ONE, x, h1}, k_);
-    }
-    HmacSha256Key(k_, form).mac(*v, *v);
-    retry_.prepare(*v);
-}
-
-HmacSha256Candidates::~HmacSha256Candidates() {
-    wipe(k_);
-    wipe(first_);
-}
-
-void HmacSha256Candidates::next(Sha256Digest& t) {
-    if (first_ready_) {
-        t = first_;
-        wipe(first_);
-        first_ready_ = false;
-        return;
-    }
-    retry_.step(k_, t);
 }
 
 void hmac_sha256(std::span<const std::uint8_t> key, std::span<const std::uint8_t> data, Sha256Digest& out) {

@@ -43,18 +43,6 @@ struct Sha256Form {
     // interleave the two, which costs little more than one: a single
     // compression is bound by the latency of the round instructions.
     void (*compress_pair)(Sha256State& a, const std::uint8_t* block_a, Sha256State& b, const std::uint8_t* block_b);
-    // HmacSha256Retry::step in one call, every state kept in registers,
-    // given the message schedules (constants added) of the retry's two
-    // blocks that depend on v alone; null when the form has no such routine
-    // (the step is then built from the calls above).
-    void (*retry_step)(const std::uint32_t* v_schedules, std::uint8_t* k, std::uint8_t* t);
-    // HmacSha256Candidates' set-up and its first retry step in one call: from
-    // x and the message's one padded block (or h1 when that is null), writes
-    // V, the first candidate t, the K that the step leaves, and V's schedules
-    // for retry_step. Null when the form has no such routine (the set-up is
-    // then built from the calls above).
-    void (*nonce_seed)(const std::uint8_t* x, const std::uint8_t* message_block, const std::uint8_t* h1,
-                       std::uint8_t* k, std::uint8_t* v, std::uint8_t* t, std::uint32_t* v_schedules) = nullptr;
 };
 
 // The portable form; it runs on every CPU.
@@ -70,6 +58,13 @@ const Sha256Form* sha256_extension_form();
 // cpu::dispatch().extensions.sha, the portable one otherwise. Chosen on the
 // first call; the same afterwards.
 const Sha256Form& sha256_form();
+
+// A block compressed under many states is scheduled once: its message
+// schedule with the round constants added (W[t] + K[t], 64 words), then the
+// compression of a state by that schedule. Portable code; `wk` may be key
+// material, and the caller wipes it.
+void sha256_schedule(const std::uint8_t* block, std::uint32_t* wk);
+void sha256_compress_scheduled(Sha256State& state, const std::uint32_t* wk);
 
 // An incremental SHA-256. Copies are independent contexts (HMAC copies its
 // prepared states).
@@ -129,11 +124,23 @@ public:
     void mac_pair(std::initializer_list<std::span<const std::uint8_t>> parts_a, Sha256Digest& out_a,
                   std::initializer_list<std::span<const std::uint8_t>> parts_b, Sha256Digest& out_b) const;
 
+    // The HMAC of a message given as the schedules (sha256_schedule) of its
+    // padded inner blocks, the padding counting the pad block: for a message
+    // that stays while the key changes. The scheduled blocks run on the
+    // portable code.
+    void mac_scheduled(std::initializer_list<const std::uint32_t*> schedules,
+                       std::span<std::uint8_t, SHA256_DIGEST_BYTES> out) const;
+
+    // A key given by the states its inner and outer pad blocks lead to, for
+    // a constant key whose states are known in advance.
+    static HmacSha256Key from_pad_states(const Sha256State& inner, const Sha256State& outer,
+                                         const Sha256Form& form = sha256_form()) {
+        return HmacSha256Key(inner, outer, form);
+    }
+
 private:
     friend class HmacSha256;
-    friend class HmacSha256Candidates;
 
-    // A key whose pad states are known (constants for a constant key).
     HmacSha256Key(const Sha256State& inner, const Sha256State& outer, const Sha256Form& form)
         : inner_(inner), outer_(outer), form_(&form) {}
 
@@ -159,59 +166,6 @@ private:
     Sha256 inner_;
     Sha256State inner_start_;
     Sha256State outer_;
-};
-
-// A retry loop with a fixed 32-byte `v`: each step under the 32-byte key `k`
-// gives t = HMAC(k, v), then k = HMAC(k, v ‖ v ‖ 0x00). What depends on v
-// alone is prepared once and wiped with the object; intermediate states stay
-// out of memory the caller does not own.
-class HmacSha256Retry {
-public:
-    explicit HmacSha256Retry(const Sha256Digest& v, const Sha256Form& form = sha256_form());
-    HmacSha256Retry(const HmacSha256Retry&) = delete;
-    HmacSha256Retry& operator=(const HmacSha256Retry&) = delete;
-    ~HmacSha256Retry();
-
-    void step(Sha256Digest& k, Sha256Digest& t) const;
-
-private:
-    friend class HmacSha256Candidates;
-
-    // Not prepared: v is given to prepare(), or set with the schedules by the
-    // form's nonce seed routine.
-    explicit HmacSha256Retry(const Sha256Form& form) : v_{}, v_schedules_{}, form_(&form) {}
-    void prepare(const Sha256Digest& v);
-
-    Sha256Digest v_;
-    // W[t] + K[t] of v with its padding (as HMAC's inner message) and of v ‖ v.
-    alignas(16) std::array<std::uint32_t, 128> v_schedules_;
-    const Sha256Form* form_;
-};
-
-// The candidates of a deterministic nonce in the manner of RFC 6979 §3.2 over
-// SHA-256, for a 32-byte private key x, with h1 = SHA-256(message) taken as
-// it is:
-//   K = 0x00 (32 bytes), V = 0x01 (32 bytes)
-//   K = HMAC(K, V ‖ 0x00 ‖ x ‖ h1), V = HMAC(K, V)
-//   K = HMAC(K, V ‖ 0x01 ‖ x ‖ h1), V = HMAC(K, V)
-// then each candidate is T = HMAC(K, V), after which K = HMAC(K, V ‖ V ‖ 0x00)
-// and V stays. Everything derived from x is wiped with the object.
-class HmacSha256Candidates {
-public:
-    HmacSha256Candidates(const Sha256Digest& x, std::span<const std::uint8_t> message,
-                         const Sha256Form& form = sha256_form());
-    HmacSha256Candidates(const HmacSha256Candidates&) = delete;
-    HmacSha256Candidates& operator=(const HmacSha256Candidates&) = delete;
-    ~HmacSha256Candidates();
-
-    // The next candidate T.
-    void next(Sha256Digest& t);
-
-private:
-    Sha256Digest k_;
-    Sha256Digest first_;  // the first candidate, when the set-up computed it
-    bool first_ready_ = false;
-    HmacSha256Retry retry_;
 };
 
 // HMAC-SHA256 of `data` under `key`, in one call.

@@ -1,5 +1,7 @@
 // Shared by the compression forms of SHA-256 (sha256.cpp and the instruction
-// forms beside it); not part of the hashes interface.
+// forms beside it) and by code built on the forms' compression: the
+// constants, the schedule, and the compression at compile time for blocks
+// made of constants.
 #pragma once
 
 #include <array>
@@ -67,33 +69,12 @@ constexpr Sha256State compress_constexpr(const Sha256State& state, const std::ar
             state[4] + e, state[5] + f, state[6] + g, state[7] + h};
 }
 
-constexpr std::array<std::uint32_t, 16> repeated_words(std::uint32_t word) {
-    std::array<std::uint32_t, 16> block{};
-    block.fill(word);
-    return block;
-}
-
-// The HMAC pad states of the key of 32 zero bytes (zero-extended to the
-// block, so the pads are 0x36 and 0x5c throughout), which starts the nonce
-// derivation.
-inline constexpr Sha256State ZERO_KEY_INNER = compress_constexpr(SHA256_IV, repeated_words(0x36363636));
-inline constexpr Sha256State ZERO_KEY_OUTER = compress_constexpr(SHA256_IV, repeated_words(0x5c5c5c5c));
-
-// W[t] + K[t] of the last inner block of HMAC(k, 64 bytes ‖ 0x00), the
-// nonce's retry: the byte, the marker and the length (pad block and 65
-// bytes) are all constant.
-alignas(16) inline constexpr std::array<std::uint32_t, 64> SHA256_ZERO_BYTE_SCHEDULE =
-    schedule_constexpr({0x00800000, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, (64 + 65) * 8});
-
 #if defined(__x86_64__)
 #define LUMORA_SHA256_EXTENSION 1
 // SHA-NI with SSSE3 and SSE4.1 (sha256_x86_64.cpp).
 void sha256_compress_shani(Sha256State& state, const std::uint8_t* blocks, std::size_t count);
 void sha256_compress_pair_shani(Sha256State& a, const std::uint8_t* block_a, Sha256State& b,
                                 const std::uint8_t* block_b);
-void hmac_sha256_retry_step_shani(const std::uint32_t* v_schedules, std::uint8_t* k, std::uint8_t* t);
-void hmac_sha256_nonce_seed_shani(const std::uint8_t* x, const std::uint8_t* message_block, const std::uint8_t* h1,
-                                  std::uint8_t* k, std::uint8_t* v, std::uint8_t* t, std::uint32_t* v_schedules);
 #elif defined(__aarch64__) && (!defined(__clang__) || defined(__ARM_FEATURE_SHA2))
 #define LUMORA_SHA256_EXTENSION 1
 // The Armv8 SHA-256 instructions (sha256_aarch64.cpp). Clang only offers
@@ -101,9 +82,6 @@ void hmac_sha256_nonce_seed_shani(const std::uint8_t* x, const std::uint8_t* mes
 void sha256_compress_armv8(Sha256State& state, const std::uint8_t* blocks, std::size_t count);
 void sha256_compress_pair_armv8(Sha256State& a, const std::uint8_t* block_a, Sha256State& b,
                                 const std::uint8_t* block_b);
-void hmac_sha256_retry_step_armv8(const std::uint32_t* v_schedules, std::uint8_t* k, std::uint8_t* t);
-void hmac_sha256_nonce_seed_armv8(const std::uint8_t* x, const std::uint8_t* message_block, const std::uint8_t* h1,
-                                  std::uint8_t* k, std::uint8_t* v, std::uint8_t* t, std::uint32_t* v_schedules);
 #endif
 
 }  // namespace lumora::hashes::detail

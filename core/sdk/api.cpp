@@ -3,6 +3,7 @@
 #include "sdk/api.h"
 
 #include "common/secret.h"
+#include "eddsa/nonce_steps.h"
 #include "hashes/sha256.h"
 #include "sdk/operation_table.h"
 
@@ -60,6 +61,7 @@ LUMORA_SDK_OPERATIONS(LUMORA_SDK_FORWARD_OPERATION)
 void prepare() {
     cpu::dispatch();
     hashes::sha256_form();
+    eddsa::nonce_steps();
     dispatched_operation_table().build_tables();
 }
 

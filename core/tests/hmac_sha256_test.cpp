@@ -117,75 +117,37 @@ TEST(HmacSha256, PairEqualsTwoMacs) {
     }
 }
 
-// The retry steps of every form equal the two MACs it stands for, computed
-// one by one, over a chain of steps where each step's K is the previous
-// step's output; and one step pinned to a value computed independently. The
-// portable form with its fused step removed builds the step from the MACs.
-TEST(HmacSha256, RetryStepEqualsItsTwoMacs) {
-    static constexpr std::uint8_t ZERO[1] = {0};
-    Sha256Form unfused = SHA256_PORTABLE;
-    unfused.name = "portable, step built from its MACs";
-    unfused.retry_step = nullptr;
-    std::vector<const Sha256Form*> forms = runnable_forms();
-    forms.push_back(&unfused);
-    for (const Sha256Form* form : forms) {
-        for (int trial = 0; trial < 20; ++trial) {
-            Sha256Digest v, k, t;
-            std::copy_n(random_bytes(32).begin(), 32, v.begin());
-            std::copy_n(random_bytes(32).begin(), 32, k.begin());
-            const HmacSha256Retry retry(v, *form);
-            for (int step = 0; step < 8; ++step) {
-                Sha256Digest expected_t, expected_k;
-                HmacSha256Key(k, SHA256_PORTABLE).mac(v, expected_t);
-                HmacSha256Key(k, SHA256_PORTABLE).mac({v, v, ZERO}, expected_k);
-                const Sha256Digest v_before = v;
-                retry.step(k, t);
-                EXPECT_EQ(t, expected_t) << form->name << ", trial " << trial << ", step " << step;
-                EXPECT_EQ(k, expected_k) << form->name << ", trial " << trial << ", step " << step;
-                EXPECT_EQ(v, v_before) << form->name;
-            }
-        }
-        // K = 32 zero bytes, V = 32 bytes 0x01.
-        Sha256Digest v, k{}, t;
-        v.fill(0x01);
-        HmacSha256Retry(v, *form).step(k, t);
-        EXPECT_EQ(to_hex(t), "80a09de3bfe30da90116e588ade2f812d49b55625be8b4abbff775fa5a5a74e9") << form->name;
-        EXPECT_EQ(to_hex(k), "551992aeecf649f5a4f140688b0551127357ad7477ca6e814f6957a2475fe4a0") << form->name;
-    }
-}
-
-// The candidates of every form follow their construction, spelled out here
-// with keys prepared from scratch on the portable form: messages around the
-// one-block limit of SHA-256's padding (55 bytes) and beyond, x from zero to
-// all ones, and several candidates each so the retry's K is checked too.
-TEST(HmacSha256, CandidatesFollowTheirConstruction) {
-    static constexpr std::uint8_t ZERO[1] = {0}, ONE[1] = {1};
-    auto& rng = testing::rng();
-    const std::size_t lengths[] = {0, 1, 31, 32, 33, 55, 56, 63, 64, 65, 119, 120, 200};
+// A message given by the schedules of its padded blocks MACs as the message
+// itself, on every form, for messages of one and two inner blocks; and the
+// scheduled compression equals the plain one.
+TEST(HmacSha256, ScheduledBlocksEqualTheirMessage) {
     for (const Sha256Form* form : runnable_forms()) {
         for (int trial = 0; trial < 40; ++trial) {
-            Sha256Digest x;
-            std::copy_n(random_bytes(32).begin(), 32, x.begin());
-            if (trial == 0) x.fill(0x00);
-            if (trial == 1) x.fill(0xff);
-            const std::size_t length = trial < 13 ? lengths[trial] : rng() % 130;
-            const Bytes message = random_bytes(length);
-
-            const Sha256Digest h1 = sha256(message);
-            Sha256Digest k{}, v, expected, t;
-            v.fill(0x01);
-            HmacSha256Key(k, SHA256_PORTABLE).mac({v, ZERO, x, h1}, k);
-            HmacSha256Key(k, SHA256_PORTABLE).mac(v, v);
-            HmacSha256Key(k, SHA256_PORTABLE).mac({v, ONE, x, h1}, k);
-            HmacSha256Key(k, SHA256_PORTABLE).mac(v, v);
-            HmacSha256Candidates candidates(x, message, *form);
-            for (int i = 0; i < 6; ++i) {
-                HmacSha256Key(k, SHA256_PORTABLE).mac(v, expected);
-                HmacSha256Key(k, SHA256_PORTABLE).mac({v, v, ZERO}, k);
-                candidates.next(t);
-                EXPECT_EQ(t, expected) << form->name << ", trial " << trial << ", message of " << length
-                                       << " bytes, candidate " << i;
+            const Bytes key = random_bytes(trial % 3 == 0 ? 32 : trial % 70);
+            const Bytes message = random_bytes(trial % 2 == 0 ? 20 : 80);
+            // The inner message after the pad block, padded: one or two blocks.
+            Bytes padded = message;
+            padded.push_back(0x80);
+            while (padded.size() % SHA256_BLOCK_BYTES != SHA256_BLOCK_BYTES - 8) padded.push_back(0);
+            const std::uint64_t bits = (SHA256_BLOCK_BYTES + message.size()) * 8;
+            for (int i = 7; i >= 0; --i) padded.push_back(static_cast<std::uint8_t>(bits >> (8 * i)));
+            std::vector<std::array<std::uint32_t, 64>> schedules(padded.size() / SHA256_BLOCK_BYTES);
+            for (std::size_t i = 0; i < schedules.size(); ++i) {
+                sha256_schedule(padded.data() + i * SHA256_BLOCK_BYTES, schedules[i].data());
+                Sha256State plain = SHA256_IV, scheduled = SHA256_IV;
+                SHA256_PORTABLE.compress(plain, padded.data() + i * SHA256_BLOCK_BYTES, 1);
+                sha256_compress_scheduled(scheduled, schedules[i].data());
+                EXPECT_EQ(plain, scheduled) << "trial " << trial << ", block " << i;
             }
+            const HmacSha256Key prepared(key, *form);
+            Sha256Digest expected, mac;
+            prepared.mac(message, expected);
+            if (schedules.size() == 1) {
+                prepared.mac_scheduled({schedules[0].data()}, mac);
+            } else {
+                prepared.mac_scheduled({schedules[0].data(), schedules[1].data()}, mac);
+            }
+            EXPECT_EQ(mac, expected) << form->name << ", trial " << trial;
         }
     }
 }

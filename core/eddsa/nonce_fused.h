@@ -1,4 +1,4 @@
-// The nonce derivation's fused HMAC-SHA256 routines (Sha256Form::retry_step
+// The nonce derivation's fused HMAC-SHA256 steps (NonceSteps::retry_step
 // and nonce_seed), written once over the vector operations of an instruction
 // form: keys, pads, states and blocks pass from one compression to the next
 // as vector values, and the only schedule written to memory (the set-up's
@@ -7,8 +7,8 @@
 // scripts/field-codegen.sh checks; x86-64's sixteen leave the compiler some
 // spills.
 //
-// Included by the instruction forms' files (sha256_x86_64.cpp,
-// sha256_aarch64.cpp), each compiled for one target only, after they define
+// Included by the instruction forms' files (nonce_x86_64.cpp,
+// nonce_aarch64.cpp), each compiled for one target only, after they define
 // LUMORA_SHA256_FORM_TARGET, the target attribute of their functions. The
 // form is a class with:
 //   Vec                         four 32-bit lanes
@@ -38,10 +38,11 @@
 #include <cstdint>
 
 #include "common/secret.h"
+#include "eddsa/nonce_steps.h"
 #include "hashes/sha256_forms.h"
 
 #ifndef LUMORA_SHA256_FORM_TARGET
-#error "define LUMORA_SHA256_FORM_TARGET before including sha256_fused.h"
+#error "define LUMORA_SHA256_FORM_TARGET before including nonce_fused.h"
 #endif
 
 // Everything here is inlined into the two entry points: an array of vectors
@@ -49,7 +50,9 @@
 // would leave states and schedules on the stack.
 #define LUMORA_SHA256_FUSED LUMORA_SHA256_FORM_TARGET __attribute__((always_inline))
 
-namespace lumora::hashes::detail {
+namespace lumora::eddsa::detail {
+
+using hashes::SHA256_IV;
 
 // W[t] + K[t] of HMAC's inner block for V = 0x01 (32 bytes), the first V of
 // the nonce derivation: V, the marker, and the length of pad block and V.
@@ -127,7 +130,7 @@ struct FusedHmac {
             Vec w[2][4] = {{d0, d1, end_96_lo(), end_96_hi()}, {}};
             s0[0] = outer0;
             s1[0] = outer1;
-            const std::uint32_t* const wk[2] = {nullptr, SHA256_ZERO_BYTE_SCHEDULE.data()};
+            const std::uint32_t* const wk[2] = {nullptr, ZERO_BYTE_SCHEDULE.data()};
             Isa::template compress<2, 2>(s0, s1, w, wk);
         }
         Vec t0, t1, k0, k1;
@@ -271,6 +274,6 @@ struct FusedHmac {
     }
 };
 
-}  // namespace lumora::hashes::detail
+}  // namespace lumora::eddsa::detail
 
 #undef LUMORA_SHA256_FUSED
