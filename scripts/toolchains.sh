@@ -55,13 +55,15 @@ assert pathlib.Path(m.__file__).parent == pathlib.Path('$build/installed'), m.__
   PYTHONPATH="$build/installed" "$VENV/bin/python" -m pytest -q -p no:cacheprovider tests
 done
 
-echo "== clang 14: the Armv8 SHA-256 form, built for the extension"
-object="$WORK/sha256_aarch64.o"
-clang++-14 --target=aarch64-linux-gnu -march=armv8-a+sha2 -std=c++20 -O2 -Wall -Wextra -Werror -Icore \
-  -c core/hashes/sha256_aarch64.cpp -o "$object"
-rounds="$(aarch64-linux-gnu-objdump -d "$object" | grep -c $'\tsha256h\t' || true)"
-[ "$rounds" -gt 0 ] || { echo "no sha256h instruction in the clang 14 build of sha256_aarch64.cpp" >&2; exit 1; }
-echo "   $rounds sha256h instructions"
+echo "== clang 14: the Armv8 SHA-256 form and nonce steps, built for the extension"
+for source in core/hashes/sha256_aarch64.cpp core/eddsa/nonce_aarch64.cpp; do
+  object="$WORK/$(basename "$source" .cpp).o"
+  clang++-14 --target=aarch64-linux-gnu -march=armv8-a+sha2 -std=c++20 -O2 -Wall -Wextra -Werror -Icore \
+    -c "$source" -o "$object"
+  rounds="$(aarch64-linux-gnu-objdump -d "$object" | grep -c $'\tsha256h\t' || true)"
+  [ "$rounds" -gt 0 ] || { echo "no sha256h instruction in the clang 14 build of $source" >&2; exit 1; }
+  echo "   $source: $rounds sha256h instructions"
+done
 
 echo "== clang 13: configure stops with the minimum"
 log="$WORK/clang-13.log"
