@@ -25,8 +25,8 @@ inline constexpr std::size_t SIGNING_GENERATOR = 5;
 // the challenge, have about 126 bits (curve/multiples.h).
 inline constexpr unsigned SIGNING_SPLIT_BITS = 126;
 // The odd multiples kept of G and of 2^SIGNING_SPLIT_BITS·G: those of the
-// width-8 signed digits (1·P .. 127·P).
-inline constexpr std::size_t SIGNING_ODD_MULTIPLES = 64;
+// width-10 signed digits (1·P .. 511·P), 24 KiB each.
+inline constexpr std::size_t SIGNING_ODD_MULTIPLES = 256;
 
 // Fixed generator i is find_group_hash(message, personalisation).
 struct FixedGeneratorSeed {

@@ -16,71 +16,6 @@ using field::Repr;
 using field::u64;
 using UnknownPoint = edwards::Point<edwards::Unknown>;
 
-// Width-4 signed digits of a public integer below 2^256, least significant
-// first: every nonzero digit is odd, in [−7, 7], and followed by three zeros.
-using SignedDigits = std::array<std::int8_t, 257>;
-
-SignedDigits recode_wnaf4_var(const Repr& scalar) {
-    SignedDigits digits{};
-    u64 k[5] = {scalar[0], scalar[1], scalar[2], scalar[3], 0};
-    for (std::size_t i = 0; (k[0] | k[1] | k[2] | k[3] | k[4]) != 0; ++i) {
-        if (k[0] & 1) {
-            int d = static_cast<int>(k[0] & 15);
-            if (d >= 8) d -= 16;
-            digits[i] = static_cast<std::int8_t>(d);
-            // k −= d, carrying or borrowing through the limbs.
-            const u64 magnitude = static_cast<u64>(d > 0 ? d : -d);
-            u64 c = magnitude;
-            for (auto& limb : k) {
-                const u64 before = limb;
-                limb = d > 0 ? limb - c : limb + c;
-                c = d > 0 ? (before < c ? 1 : 0) : (limb < c ? 1 : 0);
-            }
-        }
-        for (int j = 0; j < 4; ++j) k[j] = (k[j] >> 1) | (k[j + 1] << 63);
-        k[4] >>= 1;
-    }
-    return digits;
-}
-
-// Sums by digit for one scalar: bucket j collects ±2^i·P over the positions i
-// whose digit is ±(2j + 1).
-class Buckets {
-public:
-    void add(int digit, const UnknownPoint& q, const UnknownPoint& minus_q, const AltJubjubBn256& params) {
-        const auto j = static_cast<std::size_t>((digit < 0 ? -digit : digit) / 2);
-        const UnknownPoint& signed_q = digit < 0 ? minus_q : q;
-        if (used_[j]) {
-            sums_[j] = sums_[j].add(signed_q, params);
-        } else {
-            sums_[j] = signed_q;
-            used_[j] = true;
-        }
-    }
-
-    // The sum over j of (2j + 1)·bucket_j = 2·sum_j (j + 1)·bucket_j − sum_j bucket_j,
-    // by running sums from the top bucket down.
-    UnknownPoint total(const AltJubjubBn256& params) const {
-        UnknownPoint running, weighted;
-        bool started = false;
-        for (std::size_t j = sums_.size(); j-- > 0;) {
-            if (used_[j]) running = started ? running.add(sums_[j], params) : sums_[j];
-            if (used_[j] && !started) {
-                weighted = running;
-                started = true;
-            } else if (started) {
-                weighted = weighted.add(running, params);
-            }
-        }
-        if (!started) return UnknownPoint::zero();
-        return weighted.dbl().add(running.negate(), params);
-    }
-
-private:
-    std::array<UnknownPoint, 4> sums_{};
-    std::array<bool, 4> used_{};
-};
-
 // Integers below 2^256 for the Euclidean algorithm and the scalar splits.
 
 unsigned bit_length(const Repr& a) {
@@ -157,15 +92,36 @@ struct EuclidRow {
     Repr m;
 };
 
-// The next row, by binary long division of r_{j−1} by r_j ≠ 0; the quotient
-// is applied to the magnitude bit by bit. q·m_j stays below 2·l, so nothing
-// overflows.
+// The next row, by binary long division of r_{j−1} by r_j ≠ 0. q·m_j stays
+// below 2·l, so nothing overflows. Quotients are mostly small: below 2^64
+// the quotient is collected and multiplied in once, otherwise it is applied
+// to the magnitude bit by bit.
 EuclidRow euclid_step(const EuclidRow& before, const EuclidRow& row) {
     EuclidRow next = before;
     const unsigned lb = bit_length(before.r), lr = bit_length(row.r);
     if (lb < lr) return next;
     unsigned k = lb - lr;
-    Repr divisor = shift_left(row.r, k), addend = shift_left(row.m, k);
+    Repr divisor = shift_left(row.r, k);
+    if (k < 64) {
+        u64 q = 0;
+        for (;;) {
+            q <<= 1;
+            if (!less(next.r, divisor)) {
+                sub_in_place(next.r, divisor);
+                q |= 1;
+            }
+            if (k-- == 0) break;
+            divisor = shift_right(divisor, 1);
+        }
+        u64 carry = 0;
+        for (std::size_t i = 0; i < 4; ++i) {
+            const auto product = static_cast<unsigned __int128>(row.m[i]) * q + next.m[i] + carry;
+            next.m[i] = static_cast<u64>(product);
+            carry = static_cast<u64>(product >> 64);
+        }
+        return next;
+    }
+    Repr addend = shift_left(row.m, k);
     for (;;) {
         if (!less(next.r, divisor)) {
             sub_in_place(next.r, divisor);
@@ -184,11 +140,11 @@ unsigned row_bits(const EuclidRow& row) { return std::max(bit_length(row.m), bit
 // first: every nonzero digit is odd, below 2^(w−1) in magnitude, and followed
 // by at least w − 1 zeros. Returns the number of digits up to the last
 // nonzero one.
-using WideDigits = std::array<std::int8_t, 258>;
+using WideDigits = std::array<std::int16_t, 258>;
 
 template <unsigned W>
 std::size_t recode_wnaf_var(const Repr& scalar, WideDigits& digits) {
-    static_assert(W >= 2 && W <= 8);
+    static_assert(W >= 2 && W <= 10);
     digits.fill(0);
     u64 k[5] = {scalar[0], scalar[1], scalar[2], scalar[3], 0};
     auto shift_down = [&k](unsigned n) {  // 0 < n < 64
@@ -211,7 +167,7 @@ std::size_t recode_wnaf_var(const Repr& scalar, WideDigits& digits) {
         }
         int d = static_cast<int>(k[0] & ((u64{1} << W) - 1));
         if (d >= (1 << (W - 1))) d -= 1 << W;
-        digits[i] = static_cast<std::int8_t>(d);
+        digits[i] = static_cast<std::int16_t>(d);
         length = i + 1;
         if (d > 0) {
             k[0] -= static_cast<u64>(d);  // the low W bits are d: no borrow
@@ -322,7 +278,7 @@ bool signing_equation_holds_var(const UnknownPoint& r, const UnknownPoint& pk, c
     using field::Fr;
     using edwards::detail::Extended;
     namespace detail = edwards::detail;
-    constexpr unsigned FIXED_WIDTH = 8, VARIABLE_WIDTH = 5;
+    constexpr unsigned FIXED_WIDTH = 10, VARIABLE_WIDTH = 5;
     static_assert(SIGNING_ODD_MULTIPLES == std::size_t{1} << (FIXED_WIDTH - 2));
 
     const ChallengeSplit split = split_challenge_var(c);
@@ -366,25 +322,6 @@ bool signing_equation_holds_var(const UnknownPoint& r, const UnknownPoint& pk, c
         if (pk_digits[i] != 0) add_variable(acc, pk_odd, pk_sign * pk_digits[i]);
     }
     return acc.x.is_zero() && acc.y == acc.z;
-}
-
-// Each 2^i·P of the chain goes into the buckets of the digits that a and b
-// have at position i.
-std::pair<UnknownPoint, UnknownPoint> two_multiples_var(const UnknownPoint& p, const Repr& a, const Repr& b,
-                                                        const AltJubjubBn256& params) {
-    const SignedDigits da = recode_wnaf4_var(a), db = recode_wnaf4_var(b);
-    std::size_t top = da.size();
-    while (top > 0 && da[top - 1] == 0 && db[top - 1] == 0) --top;
-    Buckets ba, bb;
-    UnknownPoint q = p;
-    for (std::size_t i = 0; i < top; ++i) {
-        if (i > 0) q = q.dbl();
-        if (da[i] == 0 && db[i] == 0) continue;
-        const UnknownPoint minus_q = q.negate();
-        if (da[i] != 0) ba.add(da[i], q, minus_q, params);
-        if (db[i] != 0) bb.add(db[i], q, minus_q, params);
-    }
-    return {ba.total(params), bb.total(params)};
 }
 
 }  // inline namespace LUMORA_KERNEL_NS

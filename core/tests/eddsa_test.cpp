@@ -223,31 +223,6 @@ TEST(EdDSA, OwnCheckRefusesSpoiltParts) {
     }
 }
 
-// Both multiples of the shared chain against the point's own variable-time
-// multiplication: random integers of every length, the subgroup order, the
-// top of the 256-bit range, and points with a small-order component.
-TEST(EdDSA, TwoMultiplesAgreeWithSingleMultiplications) {
-    const Repr l = field::fs_char();
-    const Repr all_ones = {~0ULL, ~0ULL, ~0ULL, ~0ULL};
-    std::vector<Repr> scalars = {Repr{}, Repr{1, 0, 0, 0}, Repr{7, 0, 0, 0}, Repr{9, 0, 0, 0}, l, all_ones,
-                                 Repr{0, 0, 0, 1ULL << 63}, Repr{0x0f0f0f0f0f0f0f0f, 0, 0, 0x8000000000000000}};
-    for (int i = 0; i < 12; ++i) {
-        Repr r = {rng()(), rng()(), rng()(), rng()()};
-        for (int j = i % 4 + 1; j < 4; ++j) r[j] = 0;  // shorter integers end the chain earlier
-        scalars.push_back(r);
-    }
-    const auto torsion = small_order_points();
-    for (std::size_t i = 0; i < scalars.size(); ++i) {
-        const UnknownPoint p = UnknownPoint(public_key(random_scalar(), SIGNING_GENERATOR, params()))
-                                   .add(torsion[i % torsion.size()], params());
-        for (std::size_t j = 0; j < scalars.size(); j += 3) {
-            const auto [a_p, b_p] = curve::two_multiples_var(p, scalars[i], scalars[j], params());
-            EXPECT_EQ(a_p, p.mul_var(scalars[i], params())) << i << " " << j;
-            EXPECT_EQ(b_p, p.mul_var(scalars[j], params())) << i << " " << j;
-        }
-    }
-}
-
 // Key and signature made together (one shared inversion) are those made
 // apart, affine coordinates included, for random keys, key zero and nonces.
 TEST(EdDSA, KeyAndSignatureTogetherMatchApart) {
