@@ -38,25 +38,37 @@ Cached<F> cached_neutral() {
 //   A = (Y1 − X1)(Y2 − X2), B = (Y1 + X1)(Y2 + X2), C = T1·2d·T2, D = Z1·2Z2,
 //   E = B − A, F = D − C, G = D + C, H = B + A,
 //   X3 = E·F, Y3 = G·H, T3 = E·H, Z3 = F·G.
-template <class F>
+// A sum that only a doubling reads next may leave T out (WITH_T false):
+// doubling never reads it.
+template <bool WITH_T = true, class F>
 Extended<F> add_cached(const Extended<F>& p, const Cached<F>& q) {
     const F a = (p.y - p.x) * q.y_minus_x;
     const F b = (p.y + p.x) * q.y_plus_x;
     const F c = p.t * q.t2d;
     const F d = p.z * q.z2;
     const F e = b - a, f = d - c, g = d + c, h = b + a;
-    return {e * f, g * h, e * h, f * g};
+    Extended<F> r;
+    r.x = e * f;
+    r.y = g * h;
+    r.z = f * g;
+    if constexpr (WITH_T) r.t = e * h;
+    return r;
 }
 
 // The same with an affine second operand (Z2 = 1): (y − x, y + x, 2d·x·y).
-template <class F, class Niels>
+template <bool WITH_T = true, class F, class Niels>
 Extended<F> add_niels(const Extended<F>& p, const Niels& q) {
     const F a = (p.y - p.x) * q.y_minus_x;
     const F b = (p.y + p.x) * q.y_plus_x;
     const F c = p.t * q.xy2d;
     const F d = p.z.dbl();
     const F e = b - a, f = d - c, g = d + c, h = b + a;
-    return {e * f, g * h, e * h, f * g};
+    Extended<F> r;
+    r.x = e * f;
+    r.y = g * h;
+    r.z = f * g;
+    if constexpr (WITH_T) r.t = e * h;
+    return r;
 }
 
 // Doubling, a = −1 (d is not needed):

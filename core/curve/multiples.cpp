@@ -299,13 +299,16 @@ bool signing_equation_holds_var(const UnknownPoint& r, const UnknownPoint& pk, c
     const edwards::OddMultiples& g_low = params.signing_multiples_low();
     const edwards::OddMultiples& g_high = params.signing_multiples_high();
 
-    auto add_fixed = [](Extended<Fr>& acc, const edwards::OddMultiples& table, int digit) {
-        const auto& entry = table.odd(static_cast<std::size_t>(digit < 0 ? -digit : digit) / 2);
-        acc = detail::add_niels(acc, digit < 0 ? detail::negate_entry(entry) : entry);
+    // The last addition at each position leaves T out: a doubling follows.
+    auto add_fixed = [](Extended<Fr>& acc, const edwards::OddMultiples& table, int digit, bool last) {
+        const auto& stored = table.odd(static_cast<std::size_t>(digit < 0 ? -digit : digit) / 2);
+        const auto entry = digit < 0 ? detail::negate_entry(stored) : stored;
+        acc = last ? detail::add_niels<false>(acc, entry) : detail::add_niels(acc, entry);
     };
-    auto add_variable = [](Extended<Fr>& acc, const auto& odd, int digit) {
-        const auto& entry = odd[static_cast<std::size_t>(digit < 0 ? -digit : digit) / 2];
-        acc = detail::add_cached(acc, digit < 0 ? detail::negate_entry(entry) : entry);
+    auto add_variable = [](Extended<Fr>& acc, const auto& odd, int digit, bool last) {
+        const auto& stored = odd[static_cast<std::size_t>(digit < 0 ? -digit : digit) / 2];
+        const auto entry = digit < 0 ? detail::negate_entry(stored) : stored;
+        acc = last ? detail::add_cached<false>(acc, entry) : detail::add_cached(acc, entry);
     };
 
     Extended<Fr> acc{Fr::zero(), Fr::one(), Fr::zero(), Fr::one()};
@@ -316,10 +319,12 @@ bool signing_equation_holds_var(const UnknownPoint& r, const UnknownPoint& pk, c
         if (started) acc = adds ? detail::dbl_impl<true>(acc) : detail::dbl_impl<false>(acc);
         if (!adds) continue;
         started = true;
-        if (low[i] != 0) add_fixed(acc, g_low, low[i]);
-        if (high[i] != 0) add_fixed(acc, g_high, high[i]);
-        if (r_digits[i] != 0) add_variable(acc, r_odd, r_sign * r_digits[i]);
-        if (pk_digits[i] != 0) add_variable(acc, pk_odd, pk_sign * pk_digits[i]);
+        const bool after_low = (high[i] | r_digits[i] | pk_digits[i]) != 0;
+        const bool after_high = (r_digits[i] | pk_digits[i]) != 0;
+        if (low[i] != 0) add_fixed(acc, g_low, low[i], !after_low);
+        if (high[i] != 0) add_fixed(acc, g_high, high[i], !after_high);
+        if (r_digits[i] != 0) add_variable(acc, r_odd, r_sign * r_digits[i], pk_digits[i] == 0);
+        if (pk_digits[i] != 0) add_variable(acc, pk_odd, pk_sign * pk_digits[i], true);
     }
     return acc.x.is_zero() && acc.y == acc.z;
 }
