@@ -65,7 +65,8 @@ def operations():
         ("fixed_base_mul", 4, [key]),
         ("variable_base_mul", 4, [packed_key, key]),
         ("variable_base_mul_var", 4, [packed_key, verified_digest]),
-        ("two_multiples_var", 4, [packed_key, verified_digest]),
+        ("subgroup_check_var", 4, [packed_key]),
+        ("signing_equation_var", 4, [verified_digest]),
         ("point_decoding", 20, [packed_key]),
     ]
     return ops

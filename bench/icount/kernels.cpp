@@ -154,14 +154,30 @@ bool variable_base_mul_var(Arguments args, std::uint64_t calls) {
     return true;
 }
 
-// l·pk and c·pk in one chain of doublings: a foreign signature's check.
-bool two_multiples_var(Arguments args, std::uint64_t calls) {
+// The subgroup test of a foreign key.
+bool subgroup_check_var(Arguments args, std::uint64_t calls) {
     const auto pk = packed_point(args[0]);
-    const auto message = message_bytes(args[1]);
-    if (!pk || !message) return false;
-    const Repr c = eddsa::message_scalar(*message).into_repr();
+    if (!pk) return false;
     const auto& params = curve::jubjub_params();
-    for (std::uint64_t i = 0; i <= calls; ++i) keep(curve::two_multiples_var(*pk, field::fs_char(), c, params));
+    for (std::uint64_t i = 0; i <= calls; ++i) keep(curve::in_subgroup_var(*pk, params));
+    return true;
+}
+
+// s·G = R + c·pk as verification checks it (the challenge halved, four
+// short products on one chain of doublings), R = G and s = 1 + c for c the
+// message scalar of a hash: an equation that holds for pk = G.
+bool signing_equation_var(Arguments args, std::uint64_t calls) {
+    const auto message = message_bytes(args[0]);
+    if (!message) return false;
+    const auto& params = curve::jubjub_params();
+    const curve::edwards::Point<curve::edwards::Unknown> g = params.generator(curve::SIGNING_GENERATOR);
+    const Fs c = eddsa::message_scalar(*message);
+    const Fs s = c + Fs::one();
+    for (std::uint64_t i = 0; i <= calls; ++i) {
+        const bool holds = curve::signing_equation_holds_var(g, g, s, c, params);
+        if (!holds) return false;
+        keep(holds);
+    }
     return true;
 }
 
@@ -228,7 +244,8 @@ constexpr Kernel KERNEL_LIST[] = {
     {"fixed_base_mul", 1, &fixed_base_mul},
     {"variable_base_mul", 2, &variable_base_mul},
     {"variable_base_mul_var", 2, &variable_base_mul_var},
-    {"two_multiples_var", 2, &two_multiples_var},
+    {"subgroup_check_var", 1, &subgroup_check_var},
+    {"signing_equation_var", 1, &signing_equation_var},
     {"point_decoding", 1, &point_decoding},
 };
 

@@ -19,12 +19,23 @@ void check_generators(const std::array<PrimeOrderPoint, N>& generators) {
     }
 }
 
+// 2^bits·p.
+PrimeOrderPoint shifted(PrimeOrderPoint p, unsigned bits) {
+    for (unsigned i = 0; i < bits; ++i) p = p.dbl();
+    return p;
+}
+
 }  // namespace
 
 AltJubjubBn256::AltJubjubBn256(const JubjubParams& constants,
                                const std::array<PrimeOrderPoint, INDEXED_GENERATOR_COUNT>& indexed,
                                const std::array<PrimeOrderPoint, FIXED_GENERATOR_COUNT>& fixed)
-    : JubjubParams(constants), indexed_(indexed), fixed_(fixed), signing_table_(fixed[SIGNING_GENERATOR], constants) {}
+    : JubjubParams(constants),
+      indexed_(indexed),
+      fixed_(fixed),
+      signing_table_(fixed[SIGNING_GENERATOR], constants),
+      signing_low_(fixed[SIGNING_GENERATOR], SIGNING_ODD_MULTIPLES, constants),
+      signing_high_(shifted(fixed[SIGNING_GENERATOR], SIGNING_SPLIT_BITS), SIGNING_ODD_MULTIPLES, constants) {}
 
 AltJubjubBn256 AltJubjubBn256::build() {
     const JubjubParams constants = JubjubParams::from_constants();

@@ -20,6 +20,14 @@ inline constexpr std::size_t FIXED_GENERATOR_COUNT = 6;
 // The fixed generator of every public key, signature nonce and verification.
 inline constexpr std::size_t SIGNING_GENERATOR = 5;
 
+// Verification splits its scalar of the signing generator G at this bit,
+// s = w0 + 2^SIGNING_SPLIT_BITS·w1, so that the halves, like the halves of
+// the challenge, have about 126 bits (curve/multiples.h).
+inline constexpr unsigned SIGNING_SPLIT_BITS = 126;
+// The odd multiples kept of G and of 2^SIGNING_SPLIT_BITS·G: those of the
+// width-10 signed digits (1·P .. 511·P), 24 KiB each.
+inline constexpr std::size_t SIGNING_ODD_MULTIPLES = 256;
+
 // Fixed generator i is find_group_hash(message, personalisation).
 struct FixedGeneratorSeed {
     std::string_view message;
@@ -41,7 +49,7 @@ public:
     // Builds the set: the constants, the indexed generators 0..4, then the
     // fixed generators 0..5, each list checked to hold no neutral point
     // ("Neutral element!") and no repeat ("Duplicate generator!"), then the
-    // table for the signing generator. The checks and the derivation's own
+    // tables for the signing generator. The checks and the derivation's own
     // assertions abort; with the system's constants none fires.
     static AltJubjubBn256 build();
 
@@ -54,6 +62,11 @@ public:
     // precomputed table.
     PrimeOrderPoint mul_signing_generator(const field::Fs& scalar) const { return signing_table_.mul(scalar); }
 
+    // The odd multiples of G (low) and of 2^SIGNING_SPLIT_BITS·G (high), for
+    // verification's variable-time products.
+    const edwards::OddMultiples& signing_multiples_low() const { return signing_low_; }
+    const edwards::OddMultiples& signing_multiples_high() const { return signing_high_; }
+
 private:
     AltJubjubBn256(const JubjubParams& constants, const std::array<PrimeOrderPoint, INDEXED_GENERATOR_COUNT>& indexed,
                    const std::array<PrimeOrderPoint, FIXED_GENERATOR_COUNT>& fixed);
@@ -61,6 +74,8 @@ private:
     std::array<PrimeOrderPoint, INDEXED_GENERATOR_COUNT> indexed_;
     std::array<PrimeOrderPoint, FIXED_GENERATOR_COUNT> fixed_;
     edwards::FixedBaseTable signing_table_;
+    edwards::OddMultiples signing_low_;
+    edwards::OddMultiples signing_high_;
 };
 
 // JUBJUB_PARAMS, the process-wide parameter set: built by the first caller

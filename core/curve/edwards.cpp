@@ -25,6 +25,7 @@ template std::array<std::uint8_t, 32> write_xy<Fr>(const Fr&, const Fr&);
 template Result<Point<Unknown>> read_var<JubjubParams>(std::span<const std::uint8_t>, const JubjubParams&);
 template std::optional<Point<Unknown>> from_xy<JubjubParams>(const Fr&, const Fr&, const JubjubParams&);
 template class CurveFixedBaseTable<JubjubParams>;
+template class CurveOddMultiples<JubjubParams>;
 
 std::string read_error_debug(const Error& error) {
     if (error.message == "failed to fill whole buffer")

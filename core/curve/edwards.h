@@ -186,6 +186,8 @@ private:
     friend class CurvePoint;
     template <class>
     friend class CurveFixedBaseTable;
+    template <class>
+    friend class CurveOddMultiples;
     template <class C>
     friend Result<CurvePoint<C, Unknown>> read_var(std::span<const std::uint8_t> bytes,
                                                    const std::type_identity_t<C>& params);
@@ -227,6 +229,13 @@ template <class Curve = JubjubParams>
 std::optional<CurvePoint<Curve, Unknown>> from_xy(const typename Curve::Base& x, const typename Curve::Base& y,
                                                   const std::type_identity_t<Curve>& params);
 
+// (y − x, y + x, 2d·x·y) of an affine point: the form a table entry takes
+// as the second operand of an addition.
+template <class F>
+struct AffineEntry {
+    F y_minus_x, y_plus_x, xy2d;
+};
+
 // Precomputed multiples of one prime-order base for constant-time fixed-base
 // multiplication: one window per 4 bits of the scalar field's modulus and one
 // for the last carry (64 for Baby Jubjub), each holding j·16^w·base for
@@ -243,10 +252,7 @@ public:
     // table entry of every window read once.
     CurvePoint<Curve, PrimeOrder> mul(const typename Curve::Scalar& scalar) const;
 
-    // (y − x, y + x, 2d·x·y) of an affine point.
-    struct Entry {
-        F y_minus_x, y_plus_x, xy2d;
-    };
+    using Entry = AffineEntry<F>;
 
     static constexpr std::size_t WINDOWS = detail::scalar_windows<typename Curve::Scalar>();
     static constexpr std::size_t ENTRIES_PER_WINDOW = 8;
@@ -256,6 +262,25 @@ private:
 };
 
 using FixedBaseTable = CurveFixedBaseTable<JubjubParams>;
+
+// The odd multiples 1·P, 3·P, …, (2n − 1)·P of a public prime-order point P,
+// affine: the table of one fixed point in variable-time products, read by the
+// signed odd digits of a public scalar.
+template <class Curve>
+class CurveOddMultiples {
+    static_assert(EdwardsCurve<Curve>);
+    using F = typename Curve::Base;
+
+public:
+    CurveOddMultiples(const CurvePoint<Curve, PrimeOrder>& base, std::size_t count, const Curve& params);
+
+    // (2j + 1)·P for j < size().
+    const AffineEntry<F>& odd(std::size_t j) const { return entries_[j]; }
+    std::size_t size() const { return entries_.size(); }
+
+private:
+    std::vector<AffineEntry<F>> entries_;
+};
 
 // Baby Jubjub's instances are compiled once, in edwards.cpp.
 namespace detail {
@@ -277,6 +302,8 @@ extern template Result<Point<Unknown>> read_var<JubjubParams>(std::span<const st
 extern template std::optional<Point<Unknown>> from_xy<JubjubParams>(const field::Fr&, const field::Fr&,
                                                                     const JubjubParams&);
 extern template class CurveFixedBaseTable<JubjubParams>;
+extern template class CurveOddMultiples<JubjubParams>;
+using OddMultiples = CurveOddMultiples<JubjubParams>;
 
 }  // namespace edwards
 }  // inline namespace LUMORA_KERNEL_NS

@@ -38,25 +38,37 @@ Cached<F> cached_neutral() {
 //   A = (Y1 − X1)(Y2 − X2), B = (Y1 + X1)(Y2 + X2), C = T1·2d·T2, D = Z1·2Z2,
 //   E = B − A, F = D − C, G = D + C, H = B + A,
 //   X3 = E·F, Y3 = G·H, T3 = E·H, Z3 = F·G.
-template <class F>
+// A sum that only a doubling reads next may leave T out (WITH_T false):
+// doubling never reads it.
+template <bool WITH_T = true, class F>
 Extended<F> add_cached(const Extended<F>& p, const Cached<F>& q) {
     const F a = (p.y - p.x) * q.y_minus_x;
     const F b = (p.y + p.x) * q.y_plus_x;
     const F c = p.t * q.t2d;
     const F d = p.z * q.z2;
     const F e = b - a, f = d - c, g = d + c, h = b + a;
-    return {e * f, g * h, e * h, f * g};
+    Extended<F> r;
+    r.x = e * f;
+    r.y = g * h;
+    r.z = f * g;
+    if constexpr (WITH_T) r.t = e * h;
+    return r;
 }
 
 // The same with an affine second operand (Z2 = 1): (y − x, y + x, 2d·x·y).
-template <class F, class Niels>
+template <bool WITH_T = true, class F, class Niels>
 Extended<F> add_niels(const Extended<F>& p, const Niels& q) {
     const F a = (p.y - p.x) * q.y_minus_x;
     const F b = (p.y + p.x) * q.y_plus_x;
     const F c = p.t * q.xy2d;
     const F d = p.z.dbl();
     const F e = b - a, f = d - c, g = d + c, h = b + a;
-    return {e * f, g * h, e * h, f * g};
+    Extended<F> r;
+    r.x = e * f;
+    r.y = g * h;
+    r.z = f * g;
+    if constexpr (WITH_T) r.t = e * h;
+    return r;
 }
 
 // Doubling, a = −1 (d is not needed):
@@ -170,6 +182,43 @@ inline std::array<std::int8_t, 257> recode_wnaf5(const Repr& scalar) {
     return naf;
 }
 
+// The points as affine table entries, with one batched inversion of their Z
+// coordinates (Montgomery's trick), in variable time: for public points.
+template <class F>
+std::vector<AffineEntry<F>> to_affine_entries_var(const std::vector<Extended<F>>& points, const F& d2) {
+    std::vector<F> prefix(points.size());
+    F running = F::one();
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        prefix[i] = running;
+        running *= points[i].z;
+    }
+    auto inv = running.inverse_var();
+    if (!inv) abort_with("called `Option::unwrap()` on a `None` value");
+    F acc = *inv;  // (z0·…·z_{n−1})⁻¹
+    std::vector<AffineEntry<F>> entries(points.size());
+    for (std::size_t i = points.size(); i-- > 0;) {
+        const F zinv = acc * prefix[i];
+        acc *= points[i].z;
+        const F x = points[i].x * zinv, y = points[i].y * zinv;
+        entries[i] = AffineEntry<F>{y - x, y + x, x * y * d2};
+    }
+    return entries;
+}
+
+// P, 3·P, …, (2N − 1)·P, as operands of additions.
+template <std::size_t N, class F>
+std::array<Cached<F>, N> odd_multiples(const Extended<F>& p, const F& d2) {
+    std::array<Cached<F>, N> odd;
+    odd[0] = to_cached(p, d2);
+    const Cached<F> twice = to_cached(dbl_impl<true>(p), d2);
+    Extended<F> m = p;
+    for (std::size_t j = 1; j < N; ++j) {
+        m = add_cached(m, twice);
+        odd[j] = to_cached(m, d2);
+    }
+    return odd;
+}
+
 template <class Curve>
 ExtendedOf<Curve> add(const ExtendedOf<Curve>& p, const ExtendedOf<Curve>& q, const Curve& params) {
     return add_cached(p, to_cached(q, params.edwards_2d()));
@@ -226,16 +275,7 @@ ExtendedOf<Curve> mul_var(const ExtendedOf<Curve>& p, const Repr& scalar, const 
     Extended<F> acc{F::zero(), F::one(), F::zero(), F::one()};
     if (top == 0) return acc;
 
-    // P, 3P, .., 15P.
-    const F& d2 = params.edwards_2d();
-    std::array<Cached<F>, 8> odd;
-    odd[0] = to_cached(p, d2);
-    const Cached<F> twice = to_cached(dbl_impl<true>(p), d2);
-    Extended<F> m = p;
-    for (std::size_t j = 1; j < 8; ++j) {
-        m = add_cached(m, twice);
-        odd[j] = to_cached(m, d2);
-    }
+    const auto odd = odd_multiples<8>(p, params.edwards_2d());
     for (std::size_t i = top; i-- > 0;) {
         const int digit = naf[i];
         // T is needed only by an addition and by the caller.
@@ -324,8 +364,8 @@ template <class Curve>
 CurveFixedBaseTable<Curve>::CurveFixedBaseTable(const CurvePoint<Curve, PrimeOrder>& base, const Curve& params) {
     using detail::Extended;
     const F& d2 = params.edwards_2d();
-    // All multiples in extended form first, then one batched inversion of
-    // their Z coordinates (Montgomery's trick) to make them affine.
+    // All multiples in extended form first, then affine with one inversion
+    // (the base is public).
     std::vector<Extended<F>> points;
     points.reserve(WINDOWS * ENTRIES_PER_WINDOW);
     Extended<F> window_base = base.e_;
@@ -339,22 +379,23 @@ CurveFixedBaseTable<Curve>::CurveFixedBaseTable(const CurvePoint<Curve, PrimeOrd
         }
         for (int k = 0; k < 4; ++k) window_base = detail::dbl(window_base);
     }
-    std::vector<F> prefix(points.size());
-    F running = F::one();
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        prefix[i] = running;
-        running *= points[i].z;
+    entries_ = detail::to_affine_entries_var(points, d2);
+}
+
+template <class Curve>
+CurveOddMultiples<Curve>::CurveOddMultiples(const CurvePoint<Curve, PrimeOrder>& base, std::size_t count,
+                                            const Curve& params) {
+    using detail::Extended;
+    const F& d2 = params.edwards_2d();
+    const detail::Cached<F> twice = detail::to_cached(detail::dbl(base.e_), d2);
+    std::vector<Extended<F>> points;
+    points.reserve(count);
+    Extended<F> m = base.e_;
+    for (std::size_t j = 0; j < count; ++j) {
+        if (j > 0) m = detail::add_cached(m, twice);
+        points.push_back(m);
     }
-    auto inv = running.inverse_var();  // the base is public
-    if (!inv) abort_with("called `Option::unwrap()` on a `None` value");
-    F acc = *inv;  // (z0·…·z_{n−1})⁻¹
-    entries_.resize(points.size());
-    for (std::size_t i = points.size(); i-- > 0;) {
-        const F zinv = acc * prefix[i];
-        acc *= points[i].z;
-        const F x = points[i].x * zinv, y = points[i].y * zinv;
-        entries_[i] = Entry{y - x, y + x, x * y * d2};
-    }
+    entries_ = detail::to_affine_entries_var(points, d2);
 }
 
 template <class Curve>

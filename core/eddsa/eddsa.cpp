@@ -86,7 +86,7 @@ KeyAndSignature sign_raw_message_with_key(const Fs& sk, std::span<const std::uin
 // prime-order subgroup, an R that satisfies the equation is s·G − c·pk, a
 // combination of two subgroup points, hence in the subgroup itself; an R that
 // does not satisfy it is refused either way. The answer is that of checking
-// both orders, for every input, at the cost of one multiplication by l fewer.
+// both orders, for every input.
 bool verify_for_raw_message(const UnknownPoint& pk, std::span<const std::uint8_t> message,
                             const Signature& signature, std::size_t generator_index, const AltJubjubBn256& params) {
     const Fs c = message_scalar(message);
@@ -94,15 +94,22 @@ bool verify_for_raw_message(const UnknownPoint& pk, std::span<const std::uint8_t
     // vanish: one R = s·G would then verify for every message. It verifies
     // nothing. (The signer's own check still accepts it: key 0 signs.)
     if (pk == UnknownPoint::zero()) return false;
-    // The order check l·pk = 0 and c·pk share their doublings.
-    const auto [l_pk, c_pk] = curve::two_multiples_var(pk, field::fs_char(), c.into_repr(), params);
-    if (l_pk != UnknownPoint::zero()) return false;
-    return equation_holds(c_pk, signature.r, signature.s, generator_index, params);
+    if (!curve::in_subgroup_var(pk, params)) return false;
+    if (generator_index == curve::SIGNING_GENERATOR)
+        return curve::signing_equation_holds_var(signature.r, pk, signature.s, c, params);
+    // The other generators have no tables: s·G and c·pk apart.
+    return equation_holds(pk.mul_var(c.into_repr(), params), signature.r, signature.s, generator_index, params);
 }
 
+// pk and R are multiples of the generator, so no order check is needed; the
+// equation is still checked against pk itself, so a key, an R or an s spoilt
+// on the way is refused.
 bool verify_own_signature(const PrimeOrderPoint& pk, std::span<const std::uint8_t> message,
                           const OwnSignature& signature, std::size_t generator_index, const AltJubjubBn256& params) {
-    const UnknownPoint c_pk = UnknownPoint(pk).mul_var(message_scalar(message).into_repr(), params);
+    const Fs c = message_scalar(message);
+    if (generator_index == curve::SIGNING_GENERATOR)
+        return curve::signing_equation_holds_var(signature.r, pk, signature.s, c, params);
+    const UnknownPoint c_pk = UnknownPoint(pk).mul_var(c.into_repr(), params);
     return equation_holds(c_pk, signature.r, signature.s, generator_index, params);
 }
 

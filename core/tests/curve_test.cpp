@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "curve/alt_jubjub.h"
+#include "curve/multiples.h"
 
 namespace lumora::curve {
 namespace {
@@ -228,6 +229,90 @@ TEST(ScalarMultiplication, OrdersAndCofactor) {
     // The point of order two stays out of the subgroup.
     EXPECT_NE(order_two().mul_var(field::fs_char(), params()), Point::zero());
     EXPECT_EQ(order_two().mul_by_cofactor(), Point::zero());
+}
+
+
+// T8 from the parameter set and its multiples: the eight points of order
+// dividing 8, k·T8 at index k.
+std::vector<Point> eight_torsion() {
+    const auto t8 = edwards::from_xy(params().order_eight_x(), params().order_eight_y(), params());
+    EXPECT_TRUE(t8.has_value());
+    std::vector<Point> all = {Point::zero()};
+    for (int k = 1; k < 8; ++k) all.push_back(all.back().add(*t8, params()));
+    return all;
+}
+
+TEST(SubgroupMembership, TorsionGeneratorHasOrderEight) {
+    const auto t = eight_torsion();
+    EXPECT_EQ(t[4], order_two());
+    EXPECT_EQ(t[7].add(t[1], params()), Point::zero());
+    for (int k = 1; k < 8; ++k) EXPECT_NE(t[static_cast<std::size_t>(k)], Point::zero()) << k;
+}
+
+// The pairing test against l·P = O: subgroup points (affine and projective)
+// plus every point of the 8-torsion, and random points of the whole group.
+TEST(SubgroupMembership, AgreesWithMultiplicationByOrder) {
+    const auto torsion = eight_torsion();
+    std::vector<Point> subgroup = {Point::zero(), params().generator(SIGNING_GENERATOR)};
+    for (int i = 0; i < 6; ++i) {
+        const Point q = random_point().mul_by_cofactor();
+        subgroup.push_back(q);
+        subgroup.push_back(q.to_affine());
+    }
+    for (const Point& q : subgroup) {
+        for (std::size_t k = 0; k < torsion.size(); ++k) {
+            const Point p = q.add(torsion[k], params());
+            EXPECT_EQ(in_subgroup_var(p, params()), k == 0) << k;
+            EXPECT_EQ(in_subgroup_var(p.to_affine(), params()), k == 0) << k;
+            EXPECT_EQ(in_subgroup_var(p.negate(), params()), k == 0) << k;
+        }
+    }
+    int inside = 0;
+    for (int i = 0; i < 64; ++i) {
+        const Point p = random_point();
+        const bool expected = p.mul_var(field::fs_char(), params()) == Point::zero();
+        EXPECT_EQ(in_subgroup_var(p, params()), expected) << i;
+        inside += expected;
+    }
+    // One point in eight on average: both answers were seen.
+    EXPECT_GT(inside, 0);
+    EXPECT_LT(inside, 64);
+}
+
+// u·c ≡ v (mod l) with u odd, 0 < u < l and both short, for challenges at
+// the edges of the split and random ones.
+TEST(ChallengeSplit, ShortOddMultiple) {
+    const Repr l = field::fs_char();
+    std::vector<Repr> challenges = {Repr{},
+                                    Repr{1, 0, 0, 0},
+                                    Repr{2, 0, 0, 0},
+                                    Repr{~0ULL, 0x3fffffffffffffff, 0, 0},
+                                    Repr{0, 0x4000000000000000, 0, 0},
+                                    Repr{0, 0x8000000000000000, 0, 0},
+                                    Repr{0, 0, 0, 1},
+                                    Repr{l[0] - 1, l[1], l[2], l[3]},
+                                    Repr{l[0] - 2, l[1], l[2], l[3]}};
+    for (int i = 0; i < 200; ++i) challenges.push_back(random_scalar().into_repr());
+    // Every split is valid; those of random challenges are short (126 bits
+    // on average for the longer of u and v; edge cases such as 2^126 may
+    // need longer ones).
+    unsigned random_bits = 0;
+    for (std::size_t i = 0; i < challenges.size(); ++i) {
+        const Fs c = Fs::from_repr(challenges[i]).value();
+        const ChallengeSplit split = split_challenge_var(c);
+        EXPECT_EQ(split.u[0] & 1, 1u) << i;
+        const auto u = Fs::from_repr(split.u), v = Fs::from_repr(split.v);
+        ASSERT_TRUE(u.ok() && v.ok()) << i;
+        EXPECT_FALSE(u.value().is_zero()) << i;
+        EXPECT_EQ(u.value() * c, split.v_negative ? -v.value() : v.value()) << i;
+        unsigned bits = 0;
+        for (const Repr& part : {split.u, split.v})
+            for (unsigned b = 0; b < 256; ++b)
+                if ((part[b / 64] >> (b % 64)) & 1) bits = std::max(bits, b + 1);
+        if (i < 9) EXPECT_LE(bits, 128u) << i;
+        else random_bits += bits;
+    }
+    EXPECT_LE(random_bits, 128u * 200);
 }
 
 }  // namespace

@@ -144,28 +144,82 @@ TEST(EdDSA, VerificationAgreesWithPlainChecks) {
     EXPECT_EQ(cases, 3 * 8 * 8 * 2);
 }
 
-// Both multiples of the shared chain against the point's own variable-time
-// multiplication: random integers of every length, the subgroup order, the
-// top of the 256-bit range, and points with a small-order component.
-TEST(EdDSA, TwoMultiplesAgreeWithSingleMultiplications) {
-    const Repr l = field::fs_char();
-    const Repr all_ones = {~0ULL, ~0ULL, ~0ULL, ~0ULL};
-    std::vector<Repr> scalars = {Repr{}, Repr{1, 0, 0, 0}, Repr{7, 0, 0, 0}, Repr{9, 0, 0, 0}, l, all_ones,
-                                 Repr{0, 0, 0, 1ULL << 63}, Repr{0x0f0f0f0f0f0f0f0f, 0, 0, 0x8000000000000000}};
-    for (int i = 0; i < 12; ++i) {
-        Repr r = {rng()(), rng()(), rng()(), rng()()};
-        for (int j = i % 4 + 1; j < 4; ++j) r[j] = 0;  // shorter integers end the chain earlier
-        scalars.push_back(r);
-    }
+// The lattice check against the plain one (with the neutral key refused) on
+// many signatures: valid ones, and each way to spoil one (s, c, R, the key,
+// the neutral key, s = 0, c = 0, small-order components on R or the key).
+TEST(EdDSA, ShortScalarCheckAgreesWithPlainCheck) {
     const auto torsion = small_order_points();
-    for (std::size_t i = 0; i < scalars.size(); ++i) {
-        const UnknownPoint p = UnknownPoint(public_key(random_scalar(), SIGNING_GENERATOR, params()))
-                                   .add(torsion[i % torsion.size()], params());
-        for (std::size_t j = 0; j < scalars.size(); j += 3) {
-            const auto [a_p, b_p] = curve::two_multiples_var(p, scalars[i], scalars[j], params());
-            EXPECT_EQ(a_p, p.mul_var(scalars[i], params())) << i << " " << j;
-            EXPECT_EQ(b_p, p.mul_var(scalars[j], params())) << i << " " << j;
-        }
+    int accepted = 0, cases = 0;
+    auto check = [&](const UnknownPoint& pk, const Message& m, const Signature& sig) {
+        const bool expected = pk != UnknownPoint::zero() && plain_verifies(pk, m, sig);
+        EXPECT_EQ(verifies(pk, m, sig), expected) << cases;
+        accepted += expected;
+        ++cases;
+    };
+    for (int round = 0; round < 24; ++round) {
+        const Message m = round == 0 ? Message(32, 0) : random_message();  // c = 0 first
+        const Signed a = make_signature(random_scalar(), m);
+        const Signature& sig = a.signature;
+        check(a.pk, m, sig);
+        check(a.pk, m, Signature{sig.r, sig.s + Fs::one()});
+        check(a.pk, m, Signature{sig.r, random_scalar()});
+        check(a.pk, m, Signature{sig.r, Fs::zero()});
+        Message other = m;
+        other[static_cast<std::size_t>(round) % 32] ^= 0x01;
+        check(a.pk, other, sig);
+        check(a.pk, m, Signature{public_key(random_scalar(), SIGNING_GENERATOR, params()), sig.s});
+        check(public_key(random_scalar(), SIGNING_GENERATOR, params()), m, sig);
+        check(UnknownPoint::zero(), m, sig);
+        const std::size_t k = 1 + static_cast<std::size_t>(round) % 7;
+        check(a.pk, m, Signature{sig.r.add(torsion[k], params()), sig.s});
+        check(a.pk.add(torsion[k], params()), m, sig);
+    }
+    // s = 0 with R = −c·pk is a valid signature.
+    const Signed b = make_signature(random_scalar(), random_message());
+    const UnknownPoint minus_c_pk = double_and_add(b.pk, message_scalar(b.message).into_repr()).negate();
+    check(b.pk, b.message, Signature{minus_c_pk, Fs::zero()});
+    // c = 0: R = s·G verifies under any key of prime order.
+    const Message zero(32, 0);
+    const UnknownPoint s_g = params().mul_signing_generator(Fs::from_u64(5));
+    check(b.pk, zero, Signature{s_g, Fs::from_u64(5)});
+    // The valid ones, another key with c = 0, and the two made above.
+    EXPECT_EQ(accepted, 24 + 1 + 2);
+}
+
+// The challenge's multiplier must be odd: an even one would cancel the point
+// of order 2 added to R. Messages are drawn until some of them have an even
+// first multiplier (the split then takes the row before, whose remainder is
+// 2^126 or more, or the row after).
+TEST(EdDSA, PointOfOrderTwoOnRIsRefusedForEveryChallenge) {
+    const Fs sk = random_scalar();
+    const UnknownPoint pk = public_key(sk, SIGNING_GENERATOR, params());
+    const Repr bound = {0, 1ULL << (curve::SIGNING_SPLIT_BITS - 64), 0, 0};
+    int long_remainders = 0;
+    for (int i = 0; i < 160; ++i) {
+        const Message m = random_message();
+        const Signed a = make_signature(sk, m);
+        ASSERT_TRUE(verifies(pk, m, a.signature));
+        EXPECT_FALSE(verifies(pk, m, Signature{a.signature.r.add(order_two(), params()), a.signature.s})) << i;
+        const auto split = curve::split_challenge_var(message_scalar(m));
+        long_remainders += !std::lexicographical_compare(split.v.rbegin(), split.v.rend(), bound.rbegin(), bound.rend());
+    }
+    EXPECT_GT(long_remainders, 0);
+}
+
+// The signer's own check is a real check against its inputs.
+TEST(EdDSA, OwnCheckRefusesSpoiltParts) {
+    for (int i = 0; i < 8; ++i) {
+        const Fs sk = random_scalar();
+        const Message m = random_message();
+        const PrimeOrderPoint pk = public_key(sk, SIGNING_GENERATOR, params());
+        const OwnSignature sig = sign_raw_message(sk, m, deterministic_seed(sk, m), SIGNING_GENERATOR, params());
+        EXPECT_TRUE(verify_own_signature(pk, m, sig, SIGNING_GENERATOR, params()));
+        EXPECT_FALSE(verify_own_signature(pk, m, OwnSignature{sig.r, sig.s + Fs::one()}, SIGNING_GENERATOR, params()));
+        const PrimeOrderPoint g = params().generator(SIGNING_GENERATOR);
+        EXPECT_FALSE(verify_own_signature(pk, m, OwnSignature{sig.r.add(g, params()), sig.s}, SIGNING_GENERATOR,
+                                          params()));
+        EXPECT_FALSE(verify_own_signature(pk.add(g, params()), m, sig, SIGNING_GENERATOR, params()));
+        EXPECT_FALSE(verify_own_signature(pk.dbl(), m, sig, SIGNING_GENERATOR, params()));
     }
 }
 
