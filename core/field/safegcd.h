@@ -85,8 +85,10 @@ inline i64 opaque(i64 x) {
 // smaller worst case than δ = 1, on the low words of f and g, without
 // branches. ζ = −(δ + 1/2) is passed in and returned. The matrix starts at
 // 2^3·I, so that 59 halvings leave it scaled by 2^62 like a full batch.
-inline i64 divsteps_59(i64 zeta, u64 f0, u64 g0, Transition& t) {
+inline __attribute__((always_inline)) i64 divsteps_59(i64 zeta, u64 f0, u64 g0, Transition& t) {
     u64 u = 8, v = 0, q = 0, r = 8, f = f0, g = g0;
+    // Unrolled: straight-line code, which scripts/field-codegen.sh checks.
+#pragma GCC unroll 59
     for (int i = 3; i < 62; ++i) {
         // All ones when δ > 0, and when g is odd.
         u64 c1 = static_cast<u64>(opaque(zeta >> 63));
@@ -163,7 +165,7 @@ inline i64 divsteps_62_var(i64 eta, u64 f0, u64 g0, Transition& t) {
 // or q (v or r) when d (e) is negative, which brings the result above −2p,
 // then the one that clears the low limb, found with p⁻¹ mod 2^62.
 template <const Limbs& M>
-inline void update_de(Signed62& d, Signed62& e, const Transition& t) {
+inline __attribute__((always_inline)) void update_de(Signed62& d, Signed62& e, const Transition& t) {
     using Mod = Modulus<M>;
     constexpr const Signed62& p = Mod::P;
     const i64 u = t.u, v = t.v, q = t.q, r = t.r;
@@ -178,6 +180,7 @@ inline void update_de(Signed62& d, Signed62& e, const Transition& t) {
     ce += static_cast<i128>(p.v[0]) * me;
     cd >>= 62;  // the low 62 bits are zero now
     ce >>= 62;
+#pragma GCC unroll 4
     for (int i = 1; i < 5; ++i) {
         cd += static_cast<i128>(u) * d.v[i] + static_cast<i128>(v) * e.v[i];
         ce += static_cast<i128>(q) * d.v[i] + static_cast<i128>(r) * e.v[i];
@@ -195,12 +198,13 @@ inline void update_de(Signed62& d, Signed62& e, const Transition& t) {
 }
 
 // (f, g) ← T·(f, g)/2^62 over their low `len` limbs (the division is exact).
-inline void update_fg(int len, Signed62& f, Signed62& g, const Transition& t) {
+inline __attribute__((always_inline)) void update_fg(int len, Signed62& f, Signed62& g, const Transition& t) {
     const i64 u = t.u, v = t.v, q = t.q, r = t.r;
     i128 cf = static_cast<i128>(u) * f.v[0] + static_cast<i128>(v) * g.v[0];
     i128 cg = static_cast<i128>(q) * f.v[0] + static_cast<i128>(r) * g.v[0];
     cf >>= 62;
     cg >>= 62;
+#pragma GCC unroll 4
     for (int i = 1; i < len; ++i) {
         cf += static_cast<i128>(u) * f.v[i] + static_cast<i128>(v) * g.v[i];
         cg += static_cast<i128>(q) * f.v[i] + static_cast<i128>(r) * g.v[i];
@@ -216,20 +220,24 @@ inline void update_fg(int len, Signed62& f, Signed62& g, const Transition& t) {
 // d·sign(f) mod p in [0, p) for d in (−2p, p), without branches: add p when
 // negative, negate when f is, add p when negative again.
 template <const Limbs& M>
-inline Limbs normalize(Signed62 d, i64 f_top) {
+inline __attribute__((always_inline)) Limbs normalize(Signed62 d, i64 f_top) {
     constexpr const Signed62& p = Modulus<M>::P;
     const auto carry = [&d] {
+#pragma GCC unroll 4
         for (int i = 0; i < 4; ++i) {
             d.v[i + 1] += d.v[i] >> 62;
             d.v[i] &= static_cast<i64>(M62);
         }
     };
     i64 add = d.v[4] >> 63;
+#pragma GCC unroll 5
     for (int i = 0; i < 5; ++i) d.v[i] += p.v[i] & add;
     const i64 negate = f_top >> 63;
+#pragma GCC unroll 5
     for (int i = 0; i < 5; ++i) d.v[i] = (d.v[i] ^ negate) - negate;
     carry();
     add = d.v[4] >> 63;
+#pragma GCC unroll 5
     for (int i = 0; i < 5; ++i) d.v[i] += p.v[i] & add;
     carry();
     return from_signed62(d);
