@@ -243,11 +243,12 @@ inline __attribute__((always_inline)) Limbs normalize(Signed62 d, i64 f_top) {
     return from_signed62(d);
 }
 
-// The number of half-delta divsteps after which g is zero for every f, g
-// below 2^256: 590, the bound found by convex-hull analysis of the
-// transitions' effect on (f, g) (the paper's own, more conservative proof
-// gives 741 for δ = 1). Any modulus below 2^256 is covered, with ten
-// batches of 59.
+// Half-delta divsteps from δ = 1/2 reach g = 0 within 590 steps for every
+// odd f and every g below 2^256: the bound computed for this form by
+// following, step by step, the convex hull of every (f, g) still reachable
+// (the paper's own proof, for δ = 1, gives ⌊(49·256 + 57)/17⌋ = 741). Ten
+// batches of 59 cover it, for any modulus below 2^256; further steps would
+// leave g = 0 and f unchanged, so running a few more costs only time.
 inline constexpr int CONSTANT_TIME_BATCHES = 10;
 static_assert(CONSTANT_TIME_BATCHES * 59 >= 590);
 
@@ -263,7 +264,7 @@ inline Limbs invert(const Limbs& x, const Limbs& c) {
         update_de<M>(d, e, t);
         update_fg(5, f, g, t);
     }
-    // g is zero and f is ±1 (±p when x is zero, with d still zero).
+    // g is zero and f is ±1 (f is p, and d still zero, when x is zero).
     return normalize<M>(d, f.v[4]);
 }
 
