@@ -25,6 +25,7 @@
 #include "common/kernel_copy.h"
 #include "common/secret.h"
 #include "field/constants.h"
+#include "field/safegcd.h"
 #include "integers/u256.h"
 
 // The copy's kernels, by the define the build gives each copy
@@ -291,13 +292,13 @@ template <const Limbs& M>
 struct MontgomeryParams {
     static constexpr Limbs MODULUS = M;
     static constexpr Limbs R = derive::r_mod(M);    // 2^256 mod p, the Montgomery form of one
-    static constexpr Limbs R2 = derive::r2_mod(M);  // 2^512 mod p
+    static constexpr Limbs R2 = derive::r2_mod(M);  // 2^512 mod p, also the inversion's numerator
     static constexpr u64 INV = derive::neg_inv64(M[0]);  // −p⁻¹ mod 2^64
-    static constexpr Limbs MODULUS_MINUS_2 = derive::minus(M, 2);  // the inversion exponent
 };
 
-// P supplies: MODULUS, R (one), R2, INV (−p⁻¹ mod 2^64), MODULUS_MINUS_2,
-// all as constexpr Limbs/u64: MontgomeryParams derives them.
+// P supplies: MODULUS, R (one), R2, INV (−p⁻¹ mod 2^64), all as constexpr
+// Limbs/u64: MontgomeryParams derives them (the inversion derives its own,
+// in field/safegcd.h).
 template <class P>
 class Element {
     // Montgomery reduction needs p odd; the multiplication kernels leave
@@ -311,7 +312,6 @@ class Element {
     static_assert(!derive::geq(P::R, P::MODULUS) && !derive::geq(P::R2, P::MODULUS));
     static_assert(derive::mont_mul(P::R, P::R, P::MODULUS) == P::R);
     static_assert(derive::mont_mul(P::R2, derive::ONE, P::MODULUS) == P::R);
-    static_assert(derive::add(P::MODULUS_MINUS_2, {2, 0, 0, 0}) == P::MODULUS);
 
 public:
     using Params = P;
@@ -394,73 +394,24 @@ public:
         return acc;
     }
 
-    // Binary extended Euclid on the Montgomery limbs; the result comes out in
-    // Montgomery form because b starts at R^2. None for zero.
+    // The inverse by divsteps (field/safegcd.h), stopping as soon as it is
+    // found: for public values. The limbs are a·R, and inverting them with
+    // R² as the numerator gives R²/(a·R) = a⁻¹·R, the Montgomery form of the
+    // inverse. None for zero.
     std::optional<Element> inverse_var() const {
         if (is_zero()) return std::nullopt;
-        const Limbs one_int = {1, 0, 0, 0};
-        Limbs u = m_, v = P::MODULUS, b = P::R2, c = {0, 0, 0, 0};
-        while (u != one_int && v != one_int) {
-            while ((u[0] & 1) == 0) {
-                shr1(u, 0);
-                halve_mod(b);
-            }
-            while ((v[0] & 1) == 0) {
-                shr1(v, 0);
-                halve_mod(c);
-            }
-            if (!detail::geq(u, v)) {  // v > u
-                v = detail::sub_nocheck(v, u);
-                c = (from_mont(c) - from_mont(b)).m_;
-            } else {
-                u = detail::sub_nocheck(u, v);
-                b = (from_mont(b) - from_mont(c)).m_;
-            }
-        }
-        return from_mont(u == one_int ? b : c);
+        return from_mont(safegcd::invert_var<P::MODULUS>(m_, P::R2));
     }
 
-    // a^(p−2), with a fixed 4-bit window over the exponent. The exponent is
-    // public, so the sequence of squarings, multiplications and table reads
-    // is the same for every a: the inverse of a value derived from a secret
-    // leaks nothing through timing. The flag, computed without branching, is
-    // 0 (and the value zero) for zero.
+    // The inverse by a fixed number of divsteps (field/safegcd.h), without a
+    // branch or memory index that depends on the value: the inverse of a
+    // value derived from a secret leaks nothing through timing. The flag,
+    // computed without branching, is 0 (and the value zero) for zero.
     std::pair<Element, u64> invert_ct() const {
-        constexpr Repr e = P::MODULUS_MINUS_2;
-        // Powers of a value that may derive from a secret are wiped.
-        Secret<std::array<Element, 16>> table;
-        auto& powers = *table;
-        powers[0] = one();
-        for (std::size_t i = 1; i < 16; ++i) powers[i] = powers[i - 1] * *this;
-        Element acc = one();
-        bool started = false;
-        for (std::size_t i = 64; i-- > 0;) {
-            const std::size_t nibble = (e[i / 16] >> (4 * (i % 16))) & 0xf;
-            if (started) acc = acc.square().square().square().square();
-            if (nibble != 0) {
-                acc = started ? acc * powers[nibble] : powers[nibble];
-                started = true;
-            }
-        }
-        return {acc, 1 ^ ct_eq(zero())};
+        return {from_mont(safegcd::invert<P::MODULUS>(m_, P::R2)), 1 ^ ct_eq(zero())};
     }
 
 private:
-    static void shr1(Limbs& a, u64 top) {
-        for (int i = 0; i < 3; ++i) a[i] = (a[i] >> 1) | (a[i + 1] << 63);
-        a[3] = (a[3] >> 1) | (top << 63);
-    }
-    // x/2 mod p for x < p: odd values get p added first (the sum keeps its carry).
-    static void halve_mod(Limbs& x) {
-        if ((x[0] & 1) == 0) {
-            shr1(x, 0);
-            return;
-        }
-        u64 carry = 0;
-        for (int i = 0; i < 4; ++i) x[i] = detail::adc(x[i], P::MODULUS[i], carry);
-        shr1(x, carry);
-    }
-
     // Sum over k of x[k]·y[k]·R⁻¹ mod p, fully reduced, by product scanning
     // with the reduction interleaved: column by column, the limb products of
     // every term and of the reduction multiples m·p land in one three-word

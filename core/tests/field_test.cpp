@@ -3,6 +3,8 @@
 #include "seeded_rng.h"
 
 #include <random>
+#include <utility>
+#include <vector>
 
 #include "field/fr.h"
 #include "field/fs.h"
@@ -14,6 +16,8 @@ const Repr R_MODULUS = FrParams::MODULUS;
 const Repr L_MODULUS = FsParams::MODULUS;
 
 using lumora::testing::rng;
+using safegcd::i128;
+using safegcd::i64;
 
 template <class F>
 F random_element() {
@@ -107,33 +111,140 @@ TEST(Fr, SumOfProductsReducesOnce) {
     }
 }
 
+// Parameter sets beside the curve's fields, for the inversion's handling of
+// the modulus: one and two words (the divsteps' zero limbs of p, and
+// p⁻¹ ≡ −1 mod 2^62), and the largest size the engine takes, 2^254 − 245.
+constexpr Limbs PRIME_2_61_MINUS_1 = {(1ULL << 61) - 1, 0, 0, 0};
+constexpr Limbs PRIME_2_127_MINUS_1 = {~0ULL, (1ULL << 63) - 1, 0, 0};
+constexpr Limbs PRIME_2_254_MINUS_245 = {~0ULL - 244, ~0ULL, ~0ULL, (1ULL << 62) - 1};
+struct OneWordParams : MontgomeryParams<PRIME_2_61_MINUS_1> {};
+struct TwoWordParams : MontgomeryParams<PRIME_2_127_MINUS_1> {};
+struct WidestParams : MontgomeryParams<PRIME_2_254_MINUS_245> {};
+
+// Montgomery limbs (what the inversion works on) at the edges of its words
+// and of the modulus: 1, 2, p − 1, p − 2, R, R², and 2^k − 1, 2^k, p − 2^k
+// for every k that keeps them in [1, p); then small integers and their
+// negatives, whose limbs are multiples of R.
 template <class F>
-void expect_inversions_agree() {
+std::vector<F> inversion_edge_values() {
+    const Limbs& p = F::Params::MODULUS;
+    std::vector<Limbs> limbs = {derive::ONE, {2, 0, 0, 0}, derive::minus(p, 1), derive::minus(p, 2), F::Params::R,
+                                F::Params::R2};
+    for (unsigned k = 1; k < 256; ++k) {
+        Limbs two_k{};
+        two_k[k / 64] = 1ULL << (k % 64);
+        if (derive::geq(two_k, p)) break;
+        limbs.push_back(two_k);
+        limbs.push_back(derive::sub(two_k, derive::ONE));
+        limbs.push_back(derive::sub(p, two_k));
+    }
+    std::vector<F> values;
+    for (const Limbs& l : limbs) values.push_back(F::from_mont(l));
+    for (u64 v = 1; v <= 40; ++v) {
+        values.push_back(F::from_u64(v));
+        values.push_back(-F::from_u64(v));
+    }
+    return values;
+}
+
+// Both inversions against Fermat's a^(p − 2), on the edge values and random
+// ones; zero has no inverse, and the constant-time form flags it.
+template <class F>
+void expect_inversions_agree_with_fermat() {
     EXPECT_FALSE(F::zero().inverse_var());
     const auto [z, z_ok] = F::zero().invert_ct();
     EXPECT_EQ(z, F::zero());
     EXPECT_EQ(z_ok, 0u);
-    // Limbs exactly 1: the binary inversion's loop does not run.
-    const F tiny = F::from_mont({1, 0, 0, 0});
-    for (const F a : {F::one(), -F::one(), F::from_u64(2), tiny, -tiny}) {
+    const Repr fermat_exponent = derive::minus(F::Params::MODULUS, 2);
+    std::vector<F> values = inversion_edge_values<F>();
+    for (int i = 0; i < 200; ++i) values.push_back(random_element<F>());
+    for (const F& a : values) {
+        const F fermat = a.pow_var(fermat_exponent);
+        ASSERT_EQ(fermat * a, F::one()) << a.to_hex();
         const auto inv = a.inverse_var();
-        ASSERT_TRUE(inv);
-        EXPECT_EQ(*inv * a, F::one());
-        EXPECT_EQ(a.invert_ct(), std::make_pair(*inv, u64{1}));
-    }
-    for (int i = 0; i < 100; ++i) {
-        const F a = random_element<F>();
-        const auto inv = a.inverse_var();
-        ASSERT_TRUE(inv);
-        EXPECT_EQ(*inv * a, F::one());
-        const auto [inv2, ok] = a.invert_ct();
-        EXPECT_EQ(ok, 1u);
-        EXPECT_EQ(inv2, *inv);
+        ASSERT_TRUE(inv) << a.to_hex();
+        EXPECT_EQ(*inv, fermat) << a.to_hex();
+        EXPECT_EQ(a.invert_ct(), std::make_pair(fermat, u64{1})) << a.to_hex();
     }
 }
 
-TEST(Fr, Inversion) { expect_inversions_agree<Fr>(); }
-TEST(Fs, Inversion) { expect_inversions_agree<Fs>(); }
+TEST(Fr, Inversion) { expect_inversions_agree_with_fermat<Fr>(); }
+TEST(Fs, Inversion) { expect_inversions_agree_with_fermat<Fs>(); }
+TEST(OtherModuli, Inversion) {
+    expect_inversions_agree_with_fermat<Element<OneWordParams>>();
+    expect_inversions_agree_with_fermat<Element<TwoWordParams>>();
+    expect_inversions_agree_with_fermat<Element<WidestParams>>();
+}
+
+// Word pairs for the batches of divsteps: f odd, both below 2^62 in
+// magnitude, of either sign; g sometimes zero or with a long run of zeros.
+std::pair<i128, i128> random_batch_words() {
+    const i64 f = (static_cast<i64>(rng()()) >> 2) | 1;
+    i64 g = static_cast<i64>(rng()()) >> 2;
+    switch (rng()() % 8) {
+        case 0: g = 0; break;
+        case 1: g = static_cast<i64>(static_cast<u64>(g) << (rng()() % 62)) >> 2; break;
+        case 2: g = f; break;
+        default: break;
+    }
+    return {f, g};
+}
+
+// The matrix of a batch maps the words it was given to 2^62 times the words
+// it leaves, with f odd, and its rows are within 2^62, which the wide update
+// relies on.
+void expect_batch_matrix_holds(const safegcd::Transition& t, i128 f, i128 g, i128 f_after, i128 g_after) {
+    const i128 two_62 = i128{1} << 62;
+    const auto magnitude = [](i64 x) { return x < 0 ? -i128{x} : i128{x}; };
+    EXPECT_EQ(t.u * f + t.v * g, two_62 * f_after);
+    EXPECT_EQ(t.q * f + t.r * g, two_62 * g_after);
+    EXPECT_LE(magnitude(t.u) + magnitude(t.v), two_62);
+    EXPECT_LE(magnitude(t.q) + magnitude(t.r), two_62);
+}
+
+// The constant-time batch is exactly 59 half-delta divsteps, the form whose
+// worst case fixes the number of batches: its matrix and ζ against the steps
+// written out on whole integers.
+TEST(Divsteps, ConstantTimeBatchFollowsTheHalfDeltaSteps) {
+    for (int i = 0; i < 3000; ++i) {
+        auto [f, g] = random_batch_words();
+        const i128 f0 = f, g0 = g;
+        const i64 zeta0 = i < 100 ? -1 : static_cast<i64>(rng()() % 1200) - 600;
+        i64 two_delta = -2 * zeta0 - 1;  // ζ = −(δ + 1/2)
+        for (int step = 0; step < 59; ++step) {
+            if (two_delta > 0 && (g & 1)) {
+                two_delta = 2 - two_delta;
+                const i128 old_f = f;
+                f = g;
+                g = (g - old_f) / 2;
+            } else {
+                two_delta += 2;
+                g = (g & 1) ? (g + f) / 2 : g / 2;
+            }
+        }
+        safegcd::Transition t;
+        const i64 zeta = safegcd::divsteps_59(zeta0, static_cast<u64>(f0), static_cast<u64>(g0), t);
+        EXPECT_EQ(zeta, -(two_delta + 1) / 2);
+        expect_batch_matrix_holds(t, f0, g0, f, g);
+    }
+}
+
+// The variable-time batch takes its own path through the steps; its matrix
+// must still divide exactly by 2^62 and leave f odd.
+TEST(Divsteps, VariableTimeBatchMatrixIsExact) {
+    const i128 two_62 = i128{1} << 62;
+    for (int i = 0; i < 3000; ++i) {
+        const auto [f, g] = random_batch_words();
+        const i64 eta0 = i < 100 ? -1 : static_cast<i64>(rng()() % 1200) - 600;
+        safegcd::Transition t;
+        safegcd::divsteps_62_var(eta0, static_cast<u64>(f), static_cast<u64>(g), t);
+        const i128 f_scaled = t.u * f + t.v * g, g_scaled = t.q * f + t.r * g;
+        ASSERT_EQ(f_scaled % two_62, 0);
+        ASSERT_EQ(g_scaled % two_62, 0);
+        EXPECT_EQ((f_scaled / two_62) & 1, 1);
+        expect_batch_matrix_holds(t, f, g, f_scaled / two_62, g_scaled / two_62);
+    }
+}
 
 TEST(Fr, SquareRoots) {
     EXPECT_EQ(sqrt_var(Fr::zero()), Fr::zero());
