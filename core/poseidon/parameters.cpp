@@ -30,13 +30,22 @@ void full_round(State& state, const State* constants, const MdsMatrix& m) {
 // block's rounds so far: every sum of products of a block reads a run of it.
 using BlockValues = std::array<Fr, RATE + PARTIAL_BLOCK>;
 
+// Out of line on aarch64: inlined into a block, GCC interleaves its sums
+// there and runs out of registers (the permutation took 9 % more
+// instructions). On x86-64 the inlined form is the shorter by 3 %.
+#if defined(__aarch64__)
+#define LUMORA_SUM_OF_PRODUCTS_INLINING __attribute__((noinline))
+#else
+#define LUMORA_SUM_OF_PRODUCTS_INLINING inline
+#endif
 template <std::size_t N>
-__attribute__((noinline)) Fr sum_of_products(const Fr* a, const Fr* b) {
+LUMORA_SUM_OF_PRODUCTS_INLINING Fr sum_of_products(const Fr* a, const Fr* b) {
     return Fr::sum_of_products(std::span<const Fr, N>(a, N), std::span<const Fr, N>(b, N));
 }
+#undef LUMORA_SUM_OF_PRODUCTS_INLINING
 
 // B partial rounds as partial_block_coefficients lays them out, from the
-// coefficients at k; returns where the next block's begin.
+// coefficients at k; returns where the next block's coefficients begin.
 template <std::size_t B>
 const Fr* partial_block(Fr& x0, BlockValues& v, const Fr* constants, const Fr* k) {
     static_assert(B >= 1 && B <= PARTIAL_BLOCK);
