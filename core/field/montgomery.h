@@ -351,7 +351,12 @@ public:
     friend Element operator*(const Element& a, const Element& b) { return mont_mul(a.m_, b.m_); }
     // Sum over k of a[k]·b[k], with a single Montgomery reduction for the
     // whole sum: a dot product costs little more than its limb products. N is
-    // bounded at compile time (up to 22 terms for r).
+    // bounded at compile time (up to 22 terms for r). The spans let a caller
+    // sum over part of a longer buffer.
+    template <std::size_t N>
+    static Element sum_of_products(std::span<const Element, N> a, std::span<const Element, N> b) {
+        return from_mont(redc_sum<N>(a, b));
+    }
     template <std::size_t N>
     static Element sum_of_products(const std::array<Element, N>& a, const std::array<Element, N>& b) {
         return from_mont(redc_sum<N>(a, b));
@@ -420,7 +425,7 @@ private:
     // reduction is below (1 + N·p/2^256)·p; the bound on N keeps that below
     // 2^256, and ceil(N·p/2^256) conditional subtractions bring it below p.
     template <std::size_t N>
-    static Limbs redc_sum(const std::array<Element, N>& x, const std::array<Element, N>& y) {
+    static Limbs redc_sum(std::span<const Element, N> x, std::span<const Element, N> y) {
         constexpr double rho = (static_cast<double>(P::MODULUS[3]) + 1.0) / 18446744073709551616.0;  // > p/2^256
         static_assert(N >= 1 && (N * rho + 1.0) * rho < 0.999, "too many terms for one reduction");
         // The reduced value is below (1 + N·rho)·p.

@@ -46,10 +46,29 @@ struct OptimizedConstants {
     std::vector<State> tail_constants;  // full_rounds/2 − 1 rows
 };
 
+// The partial rounds regrouped in blocks of up to PARTIAL_BLOCK rounds, for
+// the 64-bit permutation. Within a block, with x the eight rate elements at
+// its start and o_t = (element 0)^5 + c_t after round t's S-box and
+// constant, round t's sparse matrix (first row (a_t, v_t), first column w_t)
+// leaves the rate elements at x + o_0·w_0 + … + o_t·w_t, so
+//   element 0 after round t = v_t·x + (v_t·w_0)·o_0 + … + (v_t·w_(t−1))·o_(t−1) + a_t·o_t,
+//   the rate elements after the block = x + w_0·o_0 + … + w_(B−1)·o_(B−1):
+// one sum of products, reduced once, per round and per rate element of the
+// block, where the rounds one by one reduce each product of o_t by w_t
+// separately. The coefficients of a block of B rounds, in use order: for
+// each round t, (v_t, v_t·w_0, …, v_t·w_(t−1), a_t) (9 + t of them); then for
+// each rate element i, (w_0[i], …, w_(B−1)[i]). Blocks follow each other
+// from the first partial round; only the last may be shorter.
+constexpr std::size_t PARTIAL_BLOCK = 4;
+
+// The coefficients above for the given sparse matrices (in use order).
+std::vector<Fr> partial_block_coefficients(const std::vector<SparseMdsMatrix>& sparse);
+
 struct Spec {
     std::size_t full_rounds = 0;
     MdsMatrices matrices;
     OptimizedConstants constants;
+    std::vector<Fr> partial_blocks;  // partial_block_coefficients(matrices.sparse_rounds)
     // The same parameters for the AVX-512 IFMA kernel, built when the CPU
     // has it (null otherwise, and for other round counts).
     std::shared_ptr<const ifma::Tables> ifma_tables;
