@@ -59,7 +59,7 @@ def operations():
         ("fr_sqr", 1000, [digest, key]),
         ("fr_add", 1000, [digest, key]),
         ("fr_inverse_var", 20, [digest]),
-        ("fr_invert_ct", 20, [digest]),
+        ("fr_invert", 20, [digest]),
         ("fr_sqrt", 20, [digest]),
         ("poseidon_permutation", 20, []),
         ("fixed_base_mul", 4, [key]),

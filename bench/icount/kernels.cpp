@@ -105,11 +105,11 @@ bool fr_inverse_var(Arguments args, std::uint64_t calls) {
 }
 
 // Constant-time inversion (a^(p−2)).
-bool fr_invert_ct(Arguments args, std::uint64_t calls) {
+bool fr_invert(Arguments args, std::uint64_t calls) {
     const auto a = integer(args[0]);
     if (!a) return false;
     const Fr x = Fr::from_raw(*a);
-    for (std::uint64_t i = 0; i <= calls; ++i) keep(x.invert_ct());
+    for (std::uint64_t i = 0; i <= calls; ++i) keep(x.invert());
     return true;
 }
 
@@ -238,7 +238,7 @@ constexpr Kernel KERNEL_LIST[] = {
     {"fr_sqr", 2, &fr_sqr},
     {"fr_add", 2, &fr_add},
     {"fr_inverse_var", 1, &fr_inverse_var},
-    {"fr_invert_ct", 1, &fr_invert_ct},
+    {"fr_invert", 1, &fr_invert},
     {"fr_sqrt", 1, &fr_sqrt},
     {"poseidon_permutation", 0, &poseidon_permutation},
     {"fixed_base_mul", 1, &fixed_base_mul},

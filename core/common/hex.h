@@ -27,7 +27,7 @@ namespace lumora::hex {
 
 // The lowercase digit of a nibble (only the low four bits count): '0' + n,
 // plus the gap to 'a' when n is 10 or more.
-inline char digit_lower_ct(unsigned nibble) noexcept {
+inline char digit_lower(unsigned nibble) noexcept {
     const unsigned n = nibble & 0xf;
     const unsigned letter = 0 - ((9 - n) >> 31);  // all ones for 10..15
     return static_cast<char>('0' + n + (letter & ('a' - '0' - 10)));
@@ -39,7 +39,7 @@ struct Digit {
     unsigned value;  // 0..15; 0 when not a digit
     unsigned valid;  // 1 or 0
 };
-inline Digit digit_value_ct(unsigned char ch) noexcept {
+inline Digit digit_value(unsigned char ch) noexcept {
     const unsigned c = ch;
     // Each mask has its low bits set exactly when its range matched.
     const unsigned num = c ^ 0x30u;  // '0'..'9' → 0..9
@@ -51,17 +51,17 @@ inline Digit digit_value_ct(unsigned char ch) noexcept {
 
 // Two lowercase digits per byte, most significant nibble first, into
 // out[0 .. 2·bytes.size()).
-inline void encode_lower_ct(std::span<const std::uint8_t> bytes, char* out) noexcept {
+inline void encode_lower(std::span<const std::uint8_t> bytes, char* out) noexcept {
     for (std::size_t i = 0; i < bytes.size(); ++i) {
-        out[2 * i] = digit_lower_ct(bytes[i] >> 4);
-        out[2 * i + 1] = digit_lower_ct(bytes[i] & 0xf);
+        out[2 * i] = digit_lower(bytes[i] >> 4);
+        out[2 * i + 1] = digit_lower(bytes[i] & 0xf);
     }
 }
 
-inline void append_lower_ct(std::string& out, std::span<const std::uint8_t> bytes) {
+inline void append_lower(std::string& out, std::span<const std::uint8_t> bytes) {
     const std::size_t at = out.size();
     out.resize(at + 2 * bytes.size());
-    encode_lower_ct(bytes, out.data() + at);
+    encode_lower(bytes, out.data() + at);
 }
 
 // Reads `digits` two per byte, most significant first. An odd count reads as
@@ -70,12 +70,12 @@ inline void append_lower_ct(std::string& out, std::span<const std::uint8_t> byte
 // Returns the position of the first character that is not a digit, or
 // `NO_FAULT`; the bytes before it are written, those after it are not.
 inline constexpr std::size_t NO_FAULT = static_cast<std::size_t>(-1);
-inline std::size_t decode_ct(std::string_view digits, std::span<std::uint8_t> out) noexcept {
+inline std::size_t decode(std::string_view digits, std::span<std::uint8_t> out) noexcept {
     const std::size_t pad = digits.size() % 2;
     const std::size_t count = digits.size() + pad;
     const bool keep = !out.empty();
     for (std::size_t pos = 0; pos < count; ++pos) {
-        const Digit d = digit_value_ct(static_cast<unsigned char>(pos < pad ? '0' : digits[pos - pad]));
+        const Digit d = digit_value(static_cast<unsigned char>(pos < pad ? '0' : digits[pos - pad]));
         unsigned valid = d.valid;
         // Public: the first character that is not a digit is reported.
         LUMORA_DECLASSIFY(&valid, sizeof valid);
@@ -98,7 +98,7 @@ inline std::string invalid_character_message(unsigned char c, std::size_t pos) {
 // `text`. The _ct form reads every pair of the text and branches on none of
 // its bytes (only the text's length shapes the loop); the _var form stops at
 // the first pair that differs.
-inline std::size_t count_prefixes_ct(std::string_view text, std::string_view prefix) noexcept {
+inline std::size_t count_prefixes(std::string_view text, std::string_view prefix) noexcept {
     const auto first = static_cast<unsigned char>(prefix[0]);
     const auto second = static_cast<unsigned char>(prefix[1]);
     std::uint64_t still = 1;  // 1 while every pair so far matched

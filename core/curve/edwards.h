@@ -82,19 +82,19 @@ Extended<F> dbl(const Extended<F>& p);
 template <class F>
 bool equal(const Extended<F>& p, const Extended<F>& q);
 template <class Curve>
-ExtendedOf<Curve> mul_ct(const ExtendedOf<Curve>& p, const typename Curve::Scalar& scalar, const Curve& params);
+ExtendedOf<Curve> mul(const ExtendedOf<Curve>& p, const typename Curve::Scalar& scalar, const Curve& params);
 template <class Curve>
 ExtendedOf<Curve> mul_var(const ExtendedOf<Curve>& p, const Repr& scalar, const Curve& params);
 template <class F>
-std::pair<F, F> to_xy_ct(const Extended<F>& p);
+std::pair<F, F> to_xy(const Extended<F>& p);
 template <class F>
-Extended<F> to_affine_ct(const Extended<F>& p);
+Extended<F> to_affine(const Extended<F>& p);
 template <class F>
-std::pair<Extended<F>, Extended<F>> to_affine_pair_ct(const Extended<F>& p, const Extended<F>& q);
+std::pair<Extended<F>, Extended<F>> to_affine_pair(const Extended<F>& p, const Extended<F>& q);
 template <class F>
 std::pair<F, F> to_xy_var(const Extended<F>& p);
 template <class F>
-std::array<std::uint8_t, 32> write_ct(const Extended<F>& p);
+std::array<std::uint8_t, 32> write(const Extended<F>& p);
 
 // Signed radix-16 digits that the constant-time multiplications use: enough
 // for every integer below the scalar modulus plus a final carry.
@@ -146,7 +146,7 @@ public:
 
     // scalar·P for the canonical integer of `scalar`, in constant time.
     CurvePoint mul(const typename Curve::Scalar& scalar, const Curve& params) const {
-        return CurvePoint(detail::mul_ct<Curve>(e_, scalar, params));
+        return CurvePoint(detail::mul<Curve>(e_, scalar, params));
     }
     // scalar·P for any 256-bit integer (the subgroup order l included), in
     // variable time: for public scalars only.
@@ -160,16 +160,16 @@ public:
     // Affine (x, y). The inversion of Z runs in constant time, so a point
     // derived from a secret can be converted; `to_xy_var` is quicker for
     // public points.
-    std::pair<F, F> to_xy() const { return detail::to_xy_ct(e_); }
+    std::pair<F, F> to_xy() const { return detail::to_xy(e_); }
     std::pair<F, F> to_xy_var() const { return detail::to_xy_var(e_); }
     // The same point with Z = 1, in constant time. The projective form of a
     // multiple depends on how it was computed, not only on the point; this
     // one depends on the point alone, so it may be published where the
     // point is public. to_xy_var of it costs no inversion.
-    CurvePoint to_affine() const { return CurvePoint(detail::to_affine_ct(e_)); }
+    CurvePoint to_affine() const { return CurvePoint(detail::to_affine(e_)); }
     // Two points with Z = 1, as to_affine of each, for one inversion.
     static std::pair<CurvePoint, CurvePoint> to_affine_pair(const CurvePoint& p, const CurvePoint& q) {
-        const auto [a, b] = detail::to_affine_pair_ct(p.e_, q.e_);
+        const auto [a, b] = detail::to_affine_pair(p.e_, q.e_);
         return {CurvePoint(a), CurvePoint(b)};
     }
 
@@ -177,7 +177,7 @@ public:
     // with bit 255 set when the canonical affine x is odd (p < 2^254 leaves
     // the top bits of y clear). Every caller writes exactly 32 bytes, so the
     // fixed-size result leaves no short destination to report.
-    std::array<std::uint8_t, 32> write() const { return detail::write_ct(e_); }
+    std::array<std::uint8_t, 32> write() const { return detail::write(e_); }
 
 private:
     explicit CurvePoint(const Extended& e) : e_(e) {}
@@ -288,14 +288,14 @@ extern template Extended<field::Fr> add<JubjubParams>(const Extended<field::Fr>&
                                                       const JubjubParams&);
 extern template Extended<field::Fr> dbl<field::Fr>(const Extended<field::Fr>&);
 extern template bool equal<field::Fr>(const Extended<field::Fr>&, const Extended<field::Fr>&);
-extern template Extended<field::Fr> mul_ct<JubjubParams>(const Extended<field::Fr>&, const field::Fs&,
+extern template Extended<field::Fr> mul<JubjubParams>(const Extended<field::Fr>&, const field::Fs&,
                                                          const JubjubParams&);
 extern template Extended<field::Fr> mul_var<JubjubParams>(const Extended<field::Fr>&, const Repr&,
                                                           const JubjubParams&);
-extern template std::pair<field::Fr, field::Fr> to_xy_ct<field::Fr>(const Extended<field::Fr>&);
-extern template Extended<field::Fr> to_affine_ct<field::Fr>(const Extended<field::Fr>&);
+extern template std::pair<field::Fr, field::Fr> to_xy<field::Fr>(const Extended<field::Fr>&);
+extern template Extended<field::Fr> to_affine<field::Fr>(const Extended<field::Fr>&);
 extern template std::pair<field::Fr, field::Fr> to_xy_var<field::Fr>(const Extended<field::Fr>&);
-extern template std::array<std::uint8_t, 32> write_ct<field::Fr>(const Extended<field::Fr>&);
+extern template std::array<std::uint8_t, 32> write<field::Fr>(const Extended<field::Fr>&);
 }  // namespace detail
 extern template std::array<std::uint8_t, 32> write_xy<field::Fr>(const field::Fr&, const field::Fr&);
 extern template Result<Point<Unknown>> read_var<JubjubParams>(std::span<const std::uint8_t>, const JubjubParams&);

@@ -97,16 +97,16 @@ inline u64 ct_eq_small(u64 a, u64 b) { return ((a ^ b) - 1) >> 63; }
 
 template <class F>
 Cached<F> select_entry(const Cached<F>& a, const Cached<F>& b, u64 choice) {
-    return {F::select_ct(a.y_minus_x, b.y_minus_x, choice), F::select_ct(a.y_plus_x, b.y_plus_x, choice),
-            F::select_ct(a.t2d, b.t2d, choice), F::select_ct(a.z2, b.z2, choice)};
+    return {F::select(a.y_minus_x, b.y_minus_x, choice), F::select(a.y_plus_x, b.y_plus_x, choice),
+            F::select(a.t2d, b.t2d, choice), F::select(a.z2, b.z2, choice)};
 }
 
 template <class Niels>
     requires requires(Niels n) { n.xy2d; }
 Niels select_entry(const Niels& a, const Niels& b, u64 choice) {
     using F = decltype(a.xy2d);
-    return {F::select_ct(a.y_minus_x, b.y_minus_x, choice), F::select_ct(a.y_plus_x, b.y_plus_x, choice),
-            F::select_ct(a.xy2d, b.xy2d, choice)};
+    return {F::select(a.y_minus_x, b.y_minus_x, choice), F::select(a.y_plus_x, b.y_plus_x, choice),
+            F::select(a.xy2d, b.xy2d, choice)};
 }
 
 // Negation swaps Y − X with Y + X and negates the T term.
@@ -123,7 +123,7 @@ Niels negate_entry(const Niels& e) {
 // digit·P from the multiples 1·P..8·P, digit in [−8, 8], in constant time:
 // every entry is read, the match and the sign are applied by masked selects.
 template <class E>
-E lookup_ct(const E* multiples, const E& neutral, int digit) {
+E lookup(const E* multiples, const E& neutral, int digit) {
     const u64 negative = static_cast<u64>(static_cast<std::int64_t>(digit)) >> 63;
     const u64 magnitude = (static_cast<u64>(static_cast<std::int64_t>(digit)) ^ (0 - negative)) + negative;
     E r = neutral;
@@ -235,7 +235,7 @@ bool equal(const Extended<F>& p, const Extended<F>& q) {
 }
 
 template <class Curve>
-ExtendedOf<Curve> mul_ct(const ExtendedOf<Curve>& p, const typename Curve::Scalar& scalar, const Curve& params) {
+ExtendedOf<Curve> mul(const ExtendedOf<Curve>& p, const typename Curve::Scalar& scalar, const Curve& params) {
     using F = typename Curve::Base;
     using Scalar = typename Curve::Scalar;
     const F& d2 = params.edwards_2d();
@@ -260,7 +260,7 @@ ExtendedOf<Curve> mul_ct(const ExtendedOf<Curve>& p, const typename Curve::Scala
             *acc = dbl_impl<false>(*acc);
             *acc = dbl_impl<true>(*acc);
         }
-        *chosen = lookup_ct(multiples.data(), neutral, (*digits)[i]);
+        *chosen = lookup(multiples.data(), neutral, (*digits)[i]);
         *acc = add_cached(*acc, *chosen);
     }
     return *acc;
@@ -287,22 +287,22 @@ ExtendedOf<Curve> mul_var(const ExtendedOf<Curve>& p, const Repr& scalar, const 
 }
 
 template <class F>
-std::pair<F, F> to_xy_ct(const Extended<F>& p) {
-    const Secret<F> zinv(p.z.invert_ct().first);  // Z is never zero; it may come from a secret multiplication
+std::pair<F, F> to_xy(const Extended<F>& p) {
+    const Secret<F> zinv(p.z.invert().first);  // Z is never zero; it may come from a secret multiplication
     return {p.x * *zinv, p.y * *zinv};
 }
 
 template <class F>
-Extended<F> to_affine_ct(const Extended<F>& p) {
-    const auto [x, y] = to_xy_ct(p);
+Extended<F> to_affine(const Extended<F>& p) {
+    const auto [x, y] = to_xy(p);
     return {x, y, x * y, F::one()};
 }
 
 // 1/Z1 = Z2/(Z1·Z2) and 1/Z2 = Z1/(Z1·Z2), in constant time; every value
 // along the way may derive from a secret and is wiped.
 template <class F>
-std::pair<Extended<F>, Extended<F>> to_affine_pair_ct(const Extended<F>& p, const Extended<F>& q) {
-    const Secret<F> inv((p.z * q.z).invert_ct().first);
+std::pair<Extended<F>, Extended<F>> to_affine_pair(const Extended<F>& p, const Extended<F>& q) {
+    const Secret<F> inv((p.z * q.z).invert().first);
     const Secret<F> p_zinv(*inv * q.z), q_zinv(*inv * p.z);
     const F px = p.x * *p_zinv, py = p.y * *p_zinv, qx = q.x * *q_zinv, qy = q.y * *q_zinv;
     return {{px, py, px * py, F::one()}, {qx, qy, qx * qy, F::one()}};
@@ -317,8 +317,8 @@ std::pair<F, F> to_xy_var(const Extended<F>& p) {
 }
 
 template <class F>
-std::array<std::uint8_t, 32> write_ct(const Extended<F>& p) {
-    const auto [x, y] = to_xy_ct(p);
+std::array<std::uint8_t, 32> write(const Extended<F>& p) {
+    const auto [x, y] = to_xy(p);
     return write_xy(x, y);
 }
 
@@ -404,11 +404,11 @@ CurvePoint<Curve, PrimeOrder> CurveFixedBaseTable<Curve>::mul(const typename Cur
     Secret<detail::Digits<Scalar>> digits;
     detail::recode_signed_radix16(scalar, *digits);
     const Entry neutral{F::one(), F::one(), F::zero()};
-    // As in mul_ct: partial sums and chosen entries are wiped.
+    // As in mul: partial sums and chosen entries are wiped.
     Secret<detail::Extended<F>> acc(detail::Extended<F>{F::zero(), F::one(), F::zero(), F::one()});
     Secret<Entry> chosen;
     for (std::size_t w = 0; w < WINDOWS; ++w) {
-        *chosen = detail::lookup_ct(&entries_[w * ENTRIES_PER_WINDOW], neutral, (*digits)[w]);
+        *chosen = detail::lookup(&entries_[w * ENTRIES_PER_WINDOW], neutral, (*digits)[w]);
         *acc = detail::add_niels(*acc, *chosen);
     }
     return CurvePoint<Curve, PrimeOrder>(*acc);

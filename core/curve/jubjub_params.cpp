@@ -15,7 +15,7 @@ Fr parse_constant(std::string_view decimal) {
     return *value;
 }
 
-Fr inverse_or_abort(const Fr& value) {
+Fr inverse_or_abort_var(const Fr& value) {
     const auto inverse = value.inverse_var();  // public constants
     if (!inverse) abort_with("called `Option::unwrap()` on a `None` value");
     return *inverse;
@@ -24,13 +24,13 @@ Fr inverse_or_abort(const Fr& value) {
 // The tangent v = λ·u + c at (u0, v0) of v² = u³ + A·u² + u:
 // λ = (3·u0² + 2A·u0 + 1)/(2·v0).
 std::pair<Fr, Fr> tangent(const Fr& u0, const Fr& v0, const Fr& a) {
-    const Fr lambda = (u0.square() * Fr::from_u64(3) + a.dbl() * u0 + Fr::one()) * inverse_or_abort(v0.dbl());
+    const Fr lambda = (u0.square() * Fr::from_u64(3) + a.dbl() * u0 + Fr::one()) * inverse_or_abort_var(v0.dbl());
     return {lambda, v0 - lambda * u0};
 }
 
 TorsionLines derive_torsion_lines(const Fr& x, const Fr& y, const Fr& a, const Fr& scale) {
-    const Fr u0 = (Fr::one() + y) * inverse_or_abort(Fr::one() - y);
-    const Fr v0 = scale * u0 * inverse_or_abort(x);
+    const Fr u0 = (Fr::one() + y) * inverse_or_abort_var(Fr::one() - y);
+    const Fr v0 = scale * u0 * inverse_or_abort_var(x);
     const auto [lambda1, c1] = tangent(u0, v0, a);
     // 2·T8 by the tangent's third intersection, reflected.
     const Fr u2 = lambda1.square() - a - u0.dbl();

@@ -18,13 +18,13 @@ using UnknownPoint = edwards::Point<edwards::Unknown>;
 
 // Integers below 2^256 for the Euclidean algorithm and the scalar splits.
 
-unsigned bit_length(const Repr& a) {
+unsigned bit_length_var(const Repr& a) {
     for (std::size_t i = 4; i-- > 0;)
         if (a[i] != 0) return static_cast<unsigned>(64 * i + 64 - static_cast<std::size_t>(std::countl_zero(a[i])));
     return 0;
 }
 
-bool less(const Repr& a, const Repr& b) {
+bool less_var(const Repr& a, const Repr& b) {
     for (std::size_t i = 4; i-- > 0;)
         if (a[i] != b[i]) return a[i] < b[i];
     return false;
@@ -96,9 +96,9 @@ struct EuclidRow {
 // below 2·l, so nothing overflows. Quotients are mostly small: below 2^64
 // the quotient is collected and multiplied in once, otherwise it is applied
 // to the magnitude bit by bit.
-EuclidRow euclid_step(const EuclidRow& before, const EuclidRow& row) {
+EuclidRow euclid_step_var(const EuclidRow& before, const EuclidRow& row) {
     EuclidRow next = before;
-    const unsigned lb = bit_length(before.r), lr = bit_length(row.r);
+    const unsigned lb = bit_length_var(before.r), lr = bit_length_var(row.r);
     if (lb < lr) return next;
     unsigned k = lb - lr;
     Repr divisor = shift_left(row.r, k);
@@ -106,7 +106,7 @@ EuclidRow euclid_step(const EuclidRow& before, const EuclidRow& row) {
         u64 q = 0;
         for (;;) {
             q <<= 1;
-            if (!less(next.r, divisor)) {
+            if (!less_var(next.r, divisor)) {
                 sub_in_place(next.r, divisor);
                 q |= 1;
             }
@@ -123,7 +123,7 @@ EuclidRow euclid_step(const EuclidRow& before, const EuclidRow& row) {
     }
     Repr addend = shift_left(row.m, k);
     for (;;) {
-        if (!less(next.r, divisor)) {
+        if (!less_var(next.r, divisor)) {
             sub_in_place(next.r, divisor);
             add_in_place(next.m, addend);
         }
@@ -134,7 +134,7 @@ EuclidRow euclid_step(const EuclidRow& before, const EuclidRow& row) {
     return next;
 }
 
-unsigned row_bits(const EuclidRow& row) { return std::max(bit_length(row.m), bit_length(row.r)); }
+unsigned row_bits_var(const EuclidRow& row) { return std::max(bit_length_var(row.m), bit_length_var(row.r)); }
 
 // Width-w signed digits of a public integer below 2^255, least significant
 // first: every nonzero digit is odd, below 2^(w−1) in magnitude, and followed
@@ -196,7 +196,7 @@ field::Fr pow_window_var(const field::Fr& z, const Repr& e) {
     auto bit = [&e](int i) { return ((e[static_cast<std::size_t>(i) / 64] >> (i % 64)) & 1) != 0; };
     Fr acc = Fr::one();
     bool started = false;
-    for (int i = static_cast<int>(bit_length(e)) - 1; i >= 0;) {
+    for (int i = static_cast<int>(bit_length_var(e)) - 1; i >= 0;) {
         if (!bit(i)) {
             if (started) acc = acc.square();
             --i;
@@ -253,8 +253,8 @@ ChallengeSplit split_challenge_var(const field::Fs& c) {
     const Repr bound = shift_left(Repr{1, 0, 0, 0}, SIGNING_SPLIT_BITS);
     EuclidRow before{field::fs_char(), Repr{}}, row{c.into_repr(), Repr{1, 0, 0, 0}};
     std::size_t j = 1;
-    while (!less(row.r, bound)) {
-        const EuclidRow next = euclid_step(before, row);
+    while (!less_var(row.r, bound)) {
+        const EuclidRow next = euclid_step_var(before, row);
         before = row;
         row = next;
         ++j;
@@ -268,8 +268,8 @@ ChallengeSplit split_challenge_var(const field::Fs& c) {
     // multipliers are coprime, so both neighbours are odd: the row before
     // (j ≥ 2 here, as t_1 = 1), or the row after when it is shorter and its
     // multiplier is still below l (it is l itself after the remainder 1).
-    const EuclidRow after = euclid_step(before, row);
-    if (less(after.m, field::fs_char()) && row_bits(after) < row_bits(before)) return split(after, j + 1);
+    const EuclidRow after = euclid_step_var(before, row);
+    if (less_var(after.m, field::fs_char()) && row_bits_var(after) < row_bits_var(before)) return split(after, j + 1);
     return split(before, j - 1);
 }
 

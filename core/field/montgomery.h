@@ -102,7 +102,7 @@ inline bool geq(const Limbs& a, const Limbs& b) {
 
 // 1 when a < b as 256-bit integers, else 0: the borrow out of a − b, through
 // every limb, so the time does not depend on where the two first differ.
-inline u64 less_than_ct(const Limbs& a, const Limbs& b) {
+inline u64 less_than(const Limbs& a, const Limbs& b) {
     u64 borrow = 0;
     for (int i = 0; i < 4; ++i) sbb(a[i], b[i], borrow);
     return borrow;
@@ -171,7 +171,7 @@ inline Limbs sub4(const Limbs& a, const Limbs& b, bool& borrow) {
 
 // a − m when that does not borrow, else a (branch-free); top counts as a
 // fifth limb of a.
-inline Limbs reduce_once_ct(const Limbs& a, u64 top, const Limbs& m) {
+inline Limbs reduce_once(const Limbs& a, u64 top, const Limbs& m) {
     bool borrow;
     const Limbs d = sub4(a, m, borrow);
     const u64 keep_a = 0 - static_cast<u64>(top < static_cast<u64>(borrow));  // all ones when a < m
@@ -183,7 +183,7 @@ inline Limbs reduce_once_ct(const Limbs& a, u64 top, const Limbs& m) {
 template <class P>
 inline __attribute__((always_inline)) Limbs add_portable(const Limbs& a, const Limbs& b) {
     bool carry;
-    return reduce_once_ct(add4(a, b, carry), 0, P::MODULUS);
+    return reduce_once(add4(a, b, carry), 0, P::MODULUS);
 }
 
 // a − b for a, b below p, adding p back when the difference wrapped (the
@@ -238,7 +238,7 @@ inline __attribute__((always_inline)) Limbs mont_mul_portable(const Limbs& a, co
     round(a[1]);
     round(a[2]);
     round(a[3]);
-    return reduce_once_ct({t0, t1, t2, t3}, 0, p);
+    return reduce_once({t0, t1, t2, t3}, 0, p);
 }
 
 // a·a·2^-256 mod p for a below p: the multiplication, whose products
@@ -333,7 +333,7 @@ public:
     static Element from_u128(u128 v) { return from_raw({static_cast<u64>(v), static_cast<u64>(v >> 64), 0, 0}); }
 
     // r < p, compared in constant time (the answer itself is the caller's to use).
-    static bool is_below_modulus(const Repr& r) { return detail::less_than_ct(r, P::MODULUS) != 0; }
+    static bool is_below_modulus(const Repr& r) { return detail::less_than(r, P::MODULUS) != 0; }
 
     // The element of a canonical integer; an Error (not_in_field_message) when r >= p.
     static Result<Element> from_repr(const Repr& r) {
@@ -378,7 +378,7 @@ public:
         return 1 ^ ((diff | (0 - diff)) >> 63);
     }
     // Branch-free select: b when choice is 1, a when 0.
-    static Element select_ct(const Element& a, const Element& b, u64 choice) {
+    static Element select(const Element& a, const Element& b, u64 choice) {
         const u64 mask = 0 - choice;
         Element r;
         for (int i = 0; i < 4; ++i) r.m_[i] = (a.m_[i] & ~mask) | (b.m_[i] & mask);
@@ -412,7 +412,7 @@ public:
     // branch or memory index that depends on the value: the inverse of a
     // value derived from a secret leaks nothing through timing. The flag,
     // computed without branching, is 0 (and the value zero) for zero.
-    std::pair<Element, u64> invert_ct() const {
+    std::pair<Element, u64> invert() const {
         return {from_mont(safegcd::invert<P::MODULUS>(m_, P::R2)), 1 ^ ct_eq(zero())};
     }
 
@@ -458,7 +458,7 @@ private:
         }
         r[3] = c0;  // the value is below 2^256, so nothing is left in c1
 #pragma GCC unroll 4
-        for (int i = 0; i < subtractions; ++i) r = detail::reduce_once_ct(r, 0, P::MODULUS);
+        for (int i = 0; i < subtractions; ++i) r = detail::reduce_once(r, 0, P::MODULUS);
         return r;
     }
 

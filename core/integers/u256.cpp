@@ -51,7 +51,7 @@ std::array<std::uint8_t, 32> to_bytes_be(const Limbs& value) {
 
 void append_hex(std::string& out, const Limbs& value) {
     out += "0x";
-    hex::append_lower_ct(out, to_bytes_be(value));
+    hex::append_lower(out, to_bytes_be(value));
 }
 
 std::string to_hex(const Limbs& value) {
@@ -73,7 +73,7 @@ Result<U256> parse_plain(std::string_view text, std::size_t wraps) {
     if (text.starts_with("0x")) text.remove_prefix(2);
     if (text.size() > 64) return plain_failure("Invalid string length", wraps);
     std::array<std::uint8_t, 32> be{};
-    const std::size_t fault = hex::decode_ct(text, std::span(be).last((text.size() + 1) / 2));
+    const std::size_t fault = hex::decode(text, std::span(be).last((text.size() + 1) / 2));
     if (fault != hex::NO_FAULT) {
         // The leading '0' of an odd count is never the fault.
         const std::size_t pad = text.size() % 2;

@@ -226,7 +226,7 @@ bool Reader::read_hex4(std::uint32_t& unit) {
     for (int k = 0; k < 4; ++k) {
         const int c = peek();
         if (c < 0) return fail_here("EOF while parsing a string");
-        const hex::Digit d = hex::digit_value_ct(static_cast<unsigned char>(c));
+        const hex::Digit d = hex::digit_value(static_cast<unsigned char>(c));
         if (!d.valid) return fail_at_next("unexpected end of hex escape");
         unit = unit << 4 | d.value;
         ++pos_;

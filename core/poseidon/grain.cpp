@@ -124,7 +124,7 @@ field::Repr Grain::next_254_bits() {
     return r;
 }
 
-Fr Grain::next_field_element() {
+Fr Grain::next_field_element_var() {
     for (;;) {
         const field::Repr candidate = next_254_bits();
         if (Fr::is_below_modulus(candidate)) return Fr::from_raw(candidate);
@@ -139,7 +139,7 @@ std::pair<std::vector<Vector<WIDTH>>, MdsMatrix> Grain::generate(std::size_t ful
     Grain grain(full_rounds, partial_rounds);
     std::vector<Vector<WIDTH>> constants(full_rounds + partial_rounds);
     for (auto& row : constants)
-        for (auto& c : row) c = grain.next_field_element();
+        for (auto& c : row) c = grain.next_field_element_var();
     Vector<WIDTH> xs, ys;
     for (auto& x : xs) x = grain.next_field_element_without_rejection();
     for (auto& y : ys) y = grain.next_field_element_without_rejection();

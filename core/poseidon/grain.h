@@ -44,7 +44,7 @@ public:
 
     // A 254-bit candidate from fresh output bits, most significant first,
     // retried while it is not below r.
-    Fr next_field_element();
+    Fr next_field_element_var();
     // A 254-bit candidate reduced mod r; never rejects.
     Fr next_field_element_without_rejection();
 

@@ -31,7 +31,7 @@ std::pair<MdsMatrix, SparseMdsMatrix> factorise(const MdsMatrix& a) {
         w[i] = a.rows[i + 1][0];
         for (std::size_t j = 0; j < RATE; ++j) b.rows[i][j] = a.rows[i + 1][j + 1];
     }
-    const Vector<RATE> u = b.invert().mul_vector(w);
+    const Vector<RATE> u = b.invert_var().mul_vector(w);
 
     MdsMatrix p = MdsMatrix::identity();
     for (std::size_t i = 0; i < RATE; ++i)

@@ -58,7 +58,7 @@ struct Matrix {
     // The exact inverse, by Gauss–Jordan elimination with a search for a
     // non-zero pivot. Generation only inverts matrices that are invertible by
     // construction, so a singular one is a broken invariant and aborts.
-    Matrix invert() const {
+    Matrix invert_var() const {
         Matrix a = *this;
         Matrix inv = identity();
         for (std::size_t col = 0; col < N; ++col) {
@@ -88,7 +88,7 @@ struct Matrix {
     Vector<N> mul_row_vector(const Vector<N>& v) const { return transpose().mul_vector(v); }
 
     // this^e for e ≥ 1, by squaring and multiplying.
-    Matrix pow(std::size_t e) const {
+    Matrix pow_var(std::size_t e) const {
         Matrix result = *this, base = *this;
         for (--e; e != 0; e >>= 1) {
             if (e & 1) result = result.mul(base);

@@ -124,7 +124,7 @@ std::pair<std::vector<SparseMdsMatrix>, MdsMatrix> calculate_sparse_matrices(std
         f[i] = mt.rows[0][i + 1];
         for (std::size_t j = 0; j < RATE; ++j) h.rows[i][j] = mt.rows[i + 1][j + 1];
     }
-    const Matrix<RATE> h_inv = h.invert();
+    const Matrix<RATE> h_inv = h.invert_var();
 
     std::vector<SparseMdsMatrix> sparse(partial_rounds);
     Vector<RATE> u = w, row = f;
@@ -142,7 +142,7 @@ std::pair<std::vector<SparseMdsMatrix>, MdsMatrix> calculate_sparse_matrices(std
 
     MdsMatrix p = MdsMatrix::identity();
     if (partial_rounds > 0) {
-        const Matrix<RATE> hn = h.pow(partial_rounds);
+        const Matrix<RATE> hn = h.pow_var(partial_rounds);
         for (std::size_t i = 0; i < RATE; ++i)
             for (std::size_t j = 0; j < RATE; ++j) p.rows[i + 1][j + 1] = hn.rows[i][j];
     }
@@ -153,7 +153,7 @@ Spec Spec::create(std::size_t full_rounds, std::size_t partial_rounds) {
     // Without a full round on each side the tables below have no place to start.
     if (full_rounds < 2) abort_with("poseidon: at least two full rounds are needed");
     auto [c, m] = Grain::generate(full_rounds, partial_rounds);
-    const MdsMatrix n = m.invert();
+    const MdsMatrix n = m.invert_var();
     const std::size_t h = full_rounds / 2;
 
     // Each partial round adds its constants before the S-box touches element

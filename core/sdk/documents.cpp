@@ -158,7 +158,7 @@ std::string_view parse_signed_hex(std::string_view text, i128& out) {
     const u128 limit = negative ? u128{1} << 127 : (u128{1} << 127) - 1;
     u128 magnitude = 0;
     for (const char c : text) {
-        const hex::Digit digit = hex::digit_value_ct(static_cast<unsigned char>(c));
+        const hex::Digit digit = hex::digit_value(static_cast<unsigned char>(c));
         if (!digit.valid) return INVALID_DIGIT;
         const auto d = static_cast<u128>(digit.value);
         if (magnitude > (limit - d) / 16) return negative ? TOO_SMALL : TOO_LARGE;

@@ -17,7 +17,7 @@ namespace {
 
 std::string bytes_to_hex(std::span<const std::uint8_t> bytes) {
     std::string out;
-    hex::append_lower_ct(out, bytes);
+    hex::append_lower(out, bytes);
     return out;
 }
 
@@ -72,7 +72,7 @@ std::string_view strip_hex_prefixes(std::string_view text) {
 }
 
 Result<Secret<Fs>> private_key_from_string(std::string_view text) {
-    std::size_t prefixes = hex::count_prefixes_ct(text, "0x");
+    std::size_t prefixes = hex::count_prefixes(text, "0x");
     // Public: after its prefixes a key has 64 digits, so for a key their
     // number follows from the text's length; any other text is refused.
     LUMORA_DECLASSIFY(&prefixes, sizeof prefixes);
@@ -82,7 +82,7 @@ Result<Secret<Fs>> private_key_from_string(std::string_view text) {
     // by its byte count once every digit has been checked.
     Secret<std::array<std::uint8_t, 32>> bytes;
     const bool keep = text.size() == 2 * bytes->size();
-    const std::size_t fault = hex::decode_ct(text, keep ? std::span<std::uint8_t>(*bytes) : std::span<std::uint8_t>());
+    const std::size_t fault = hex::decode(text, keep ? std::span<std::uint8_t>(*bytes) : std::span<std::uint8_t>());
     if (fault != hex::NO_FAULT) {
         auto shown = static_cast<unsigned char>(text[fault]);
         LUMORA_DECLASSIFY(&shown, sizeof shown);  // the message carries it
@@ -109,7 +109,7 @@ Result<std::string> private_key_from_seed(std::string_view seed) {
     // Sized once: no reallocation leaves a copy of the key behind.
     std::string text(2 + 2 * h->size(), 'x');
     text[0] = '0';
-    hex::encode_lower_ct(*h, text.data() + 2);
+    hex::encode_lower(*h, text.data() + 2);
     return text;
 }
 

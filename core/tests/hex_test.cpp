@@ -18,8 +18,8 @@ using lumora::testing::rng;
 TEST(HexCodec, HexDigitOfEveryNibble) {
     const char* digits = "0123456789abcdef";
     for (unsigned n = 0; n < 16; ++n) {
-        EXPECT_EQ(hex::digit_lower_ct(n), digits[n]) << n;
-        EXPECT_EQ(hex::digit_lower_ct(n | 0xf0), digits[n]) << n;  // only the low nibble counts
+        EXPECT_EQ(hex::digit_lower(n), digits[n]) << n;
+        EXPECT_EQ(hex::digit_lower(n | 0xf0), digits[n]) << n;  // only the low nibble counts
     }
 }
 
@@ -29,7 +29,7 @@ TEST(HexCodec, HexValueOfEveryByte) {
         if (c >= '0' && c <= '9') expected = c - '0';
         if (c >= 'a' && c <= 'f') expected = c - 'a' + 10;
         if (c >= 'A' && c <= 'F') expected = c - 'A' + 10;
-        const hex::Digit d = hex::digit_value_ct(static_cast<unsigned char>(c));
+        const hex::Digit d = hex::digit_value(static_cast<unsigned char>(c));
         EXPECT_EQ(d.valid, expected >= 0 ? 1u : 0u) << c;
         if (expected >= 0) {
             EXPECT_EQ(d.value, static_cast<unsigned>(expected)) << c;
@@ -49,7 +49,7 @@ std::size_t plain_prefix_count(std::string_view text, std::string_view prefix) {
 
 void expect_prefix_counts(std::string_view text) {
     const std::size_t plain = plain_prefix_count(text, "0x");
-    EXPECT_EQ(hex::count_prefixes_ct(text, "0x"), plain) << text;
+    EXPECT_EQ(hex::count_prefixes(text, "0x"), plain) << text;
     EXPECT_EQ(hex::count_prefixes_var(text, "0x"), plain) << text;
     EXPECT_EQ(hex::strip_prefixes_var(text, "0x"), text.substr(2 * plain)) << text;
 }
@@ -84,16 +84,16 @@ TEST(HexCodec, DecodeReadsWhatEncodeWrites) {
         const std::size_t n = rng()() % 33;
         for (std::size_t i = 0; i < n; ++i) bytes[i] = static_cast<std::uint8_t>(rng()());
         std::string text;
-        hex::append_lower_ct(text, std::span(bytes).first(n));
+        hex::append_lower(text, std::span(bytes).first(n));
         ASSERT_EQ(text.size(), 2 * n);
         for (char& c : text)
             if (round % 2 == 1 && c >= 'a') c = static_cast<char>(c - 'a' + 'A');
         std::array<std::uint8_t, 32> back{};
-        EXPECT_EQ(hex::decode_ct(text, std::span(back).first(n)), hex::NO_FAULT) << text;
+        EXPECT_EQ(hex::decode(text, std::span(back).first(n)), hex::NO_FAULT) << text;
         EXPECT_EQ(back, bytes) << text;
     }
     std::array<std::uint8_t, 2> odd{};
-    EXPECT_EQ(hex::decode_ct("abc", odd), hex::NO_FAULT);
+    EXPECT_EQ(hex::decode("abc", odd), hex::NO_FAULT);
     EXPECT_EQ(odd, (std::array<std::uint8_t, 2>{0x0a, 0xbc}));
 }
 
@@ -105,8 +105,8 @@ TEST(HexCodec, DecodeReportsTheFirstNonDigit) {
     };
     for (const auto& [text, fault] : cases) {
         std::array<std::uint8_t, 2> out{};
-        EXPECT_EQ(hex::decode_ct(text, std::span(out).first((text.size() + 1) / 2)), fault) << text;
-        EXPECT_EQ(hex::decode_ct(text, {}), fault) << text;
+        EXPECT_EQ(hex::decode(text, std::span(out).first((text.size() + 1) / 2)), fault) << text;
+        EXPECT_EQ(hex::decode(text, {}), fault) << text;
     }
     EXPECT_EQ(hex::invalid_character_message('g', 3), "Invalid character 'g' at position 3");
 }

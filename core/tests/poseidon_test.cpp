@@ -103,7 +103,7 @@ TEST(Grain, RoundConstantsAndCauchyMatrixCheckpoints) {
     expect_row(m.rows[0], vectors()["mds"]["row_0"], "M row 0");
     expect_row(m.rows[8], vectors()["mds"]["row_8"], "M row 8");
     // Cauchy rows are distinct inverses of sums; M·M⁻¹ must be the identity.
-    EXPECT_EQ(m.mul(m.invert()), MdsMatrix::identity());
+    EXPECT_EQ(m.mul(m.invert_var()), MdsMatrix::identity());
 }
 
 TEST(PoseidonPermutation, OptimisedTablesCheckpoints) {
@@ -181,7 +181,7 @@ TEST(Matrix, PowersAndRowProducts) {
     const auto [c, m] = Grain::generate(FULL_ROUNDS, PARTIAL_ROUNDS);
     MdsMatrix power = m;
     for (std::size_t e = 1; e <= 9; ++e) {
-        EXPECT_EQ(m.pow(e), power) << "power " << e;
+        EXPECT_EQ(m.pow_var(e), power) << "power " << e;
         power = power.mul(m);
     }
     // v·M is the first row of the matrix whose first row is v, times M.
