@@ -118,31 +118,46 @@ inline Limbs sub_nocheck(const Limbs& a, const Limbs& b) {
 // The portable kernels below are written out with constant indices so that
 // every limb stays in a register and no loop or call is left in them.
 
-// a + b and a − b over four limbs as two 128-bit halves, with the carry
-// (borrow) out. On aarch64 GCC 12 makes adds/adcs (subs/sbcs) of the halves
-// with the overflow builtins; on x86-64 it compiles those builtins to a
-// branch on the carry, so there the carries come from the top bits, which
-// it turns into add/adc with a few logic operations (a chain of 64-bit steps
-// through the builtins took 10 to 20 % longer). Hence one form per target;
-// both give the same limbs.
+// a + b and a − b over four limbs, with the carry (borrow) out. On aarch64
+// one adds/adcs (subs/sbcs) chain in a few lines of assembly: GCC 12 splits
+// a chain of overflow builtins at the 128-bit halves and rejoins them through
+// a flag register. On x86-64 it compiles those builtins to a branch on the
+// carry, so there the sums are taken as two 128-bit halves whose carries come
+// from the top bits, which it turns into add/adc with a few logic operations
+// (a chain of 64-bit steps through the builtins took 10 to 20 % longer).
+// Hence one form per target; both give the same limbs.
 #if defined(__aarch64__)
-inline u128 limb_pair(const Limbs& a, int i) { return (static_cast<u128>(a[i + 1]) << 64) | a[i]; }
-inline Limbs from_limb_pairs(u128 lo, u128 hi) {
-    return {static_cast<u64>(lo), static_cast<u64>(lo >> 64), static_cast<u64>(hi), static_cast<u64>(hi >> 64)};
-}
+// One carry chain through the four limbs: with the overflow builtins GCC 12
+// splits it at the 128-bit halves and rejoins them through a flag register.
 inline Limbs add4(const Limbs& a, const Limbs& b, bool& carry) {
-    u128 lo, hi;
-    const bool carry_lo = __builtin_add_overflow(limb_pair(a, 0), limb_pair(b, 0), &lo);
-    carry = __builtin_add_overflow(limb_pair(a, 2), limb_pair(b, 2), &hi) |
-            __builtin_add_overflow(hi, u128{carry_lo}, &hi);
-    return from_limb_pairs(lo, hi);
+    Limbs r;
+    u64 c;
+    __asm__("adds %[r0], %[a0], %[b0]\n\t"
+            "adcs %[r1], %[a1], %[b1]\n\t"
+            "adcs %[r2], %[a2], %[b2]\n\t"
+            "adcs %[r3], %[a3], %[b3]\n\t"
+            "cset %[c], cs"
+            : [r0] "=&r"(r[0]), [r1] "=&r"(r[1]), [r2] "=&r"(r[2]), [r3] "=&r"(r[3]), [c] "=r"(c)
+            : [a0] "r"(a[0]), [a1] "r"(a[1]), [a2] "r"(a[2]), [a3] "r"(a[3]), [b0] "r"(b[0]), [b1] "r"(b[1]),
+              [b2] "r"(b[2]), [b3] "r"(b[3])
+            : "cc");
+    carry = c != 0;
+    return r;
 }
 inline Limbs sub4(const Limbs& a, const Limbs& b, bool& borrow) {
-    u128 lo, hi;
-    const bool borrow_lo = __builtin_sub_overflow(limb_pair(a, 0), limb_pair(b, 0), &lo);
-    borrow = __builtin_sub_overflow(limb_pair(a, 2), limb_pair(b, 2), &hi) |
-             __builtin_sub_overflow(hi, u128{borrow_lo}, &hi);
-    return from_limb_pairs(lo, hi);
+    Limbs r;
+    u64 c;
+    __asm__("subs %[r0], %[a0], %[b0]\n\t"
+            "sbcs %[r1], %[a1], %[b1]\n\t"
+            "sbcs %[r2], %[a2], %[b2]\n\t"
+            "sbcs %[r3], %[a3], %[b3]\n\t"
+            "cset %[c], lo"
+            : [r0] "=&r"(r[0]), [r1] "=&r"(r[1]), [r2] "=&r"(r[2]), [r3] "=&r"(r[3]), [c] "=r"(c)
+            : [a0] "r"(a[0]), [a1] "r"(a[1]), [a2] "r"(a[2]), [a3] "r"(a[3]), [b0] "r"(b[0]), [b1] "r"(b[1]),
+              [b2] "r"(b[2]), [b3] "r"(b[3])
+            : "cc");
+    borrow = c != 0;
+    return r;
 }
 #else
 inline u128 limb_pair(const Limbs& a, int i) { return (static_cast<u128>(a[i + 1]) << 64) | a[i]; }
@@ -171,6 +186,30 @@ inline Limbs sub4(const Limbs& a, const Limbs& b, bool& borrow) {
 
 // a − m when that does not borrow, else a (branch-free); top counts as a
 // fifth limb of a.
+#if defined(__aarch64__)
+// One borrow chain through the four limbs and top, then a select per limb:
+// GCC 12 splits the chain at the 128-bit halves and selects by masks, 24
+// instructions where these are 9.
+inline Limbs reduce_once(const Limbs& a, u64 top, const Limbs& m) {
+    Limbs r;
+    u64 d0, d1, d2, d3;
+    __asm__("subs %[d0], %[a0], %[m0]\n\t"
+            "sbcs %[d1], %[a1], %[m1]\n\t"
+            "sbcs %[d2], %[a2], %[m2]\n\t"
+            "sbcs %[d3], %[a3], %[m3]\n\t"
+            "sbcs xzr, %[top], xzr\n\t"
+            "csel %[r0], %[a0], %[d0], lo\n\t"
+            "csel %[r1], %[a1], %[d1], lo\n\t"
+            "csel %[r2], %[a2], %[d2], lo\n\t"
+            "csel %[r3], %[a3], %[d3], lo"
+            : [d0] "=&r"(d0), [d1] "=&r"(d1), [d2] "=&r"(d2), [d3] "=&r"(d3), [r0] "=&r"(r[0]), [r1] "=&r"(r[1]),
+              [r2] "=&r"(r[2]), [r3] "=r"(r[3])
+            : [a0] "r"(a[0]), [a1] "r"(a[1]), [a2] "r"(a[2]), [a3] "r"(a[3]), [top] "r"(top), [m0] "r"(m[0]),
+              [m1] "r"(m[1]), [m2] "r"(m[2]), [m3] "r"(m[3])
+            : "cc");
+    return r;
+}
+#else
 inline Limbs reduce_once(const Limbs& a, u64 top, const Limbs& m) {
     bool borrow;
     const Limbs d = sub4(a, m, borrow);
@@ -178,6 +217,7 @@ inline Limbs reduce_once(const Limbs& a, u64 top, const Limbs& m) {
     return {(a[0] & keep_a) | (d[0] & ~keep_a), (a[1] & keep_a) | (d[1] & ~keep_a),
             (a[2] & keep_a) | (d[2] & ~keep_a), (a[3] & keep_a) | (d[3] & ~keep_a)};
 }
+#endif
 
 // a + b for a, b below p; the sum is below 2p < 2^256, so it needs no fifth limb.
 template <class P>
