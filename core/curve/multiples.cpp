@@ -24,11 +24,7 @@ unsigned bit_length_var(const Repr& a) {
     return 0;
 }
 
-bool less_var(const Repr& a, const Repr& b) {
-    for (std::size_t i = 4; i-- > 0;)
-        if (a[i] != b[i]) return a[i] < b[i];
-    return false;
-}
+bool less_var(const Repr& a, const Repr& b) { return !field::detail::geq_var(a, b); }
 
 void sub_in_place(Repr& a, const Repr& b) {
     u64 borrow = 0;
@@ -185,36 +181,6 @@ std::size_t recode_wnaf_var(const Repr& scalar, WideDigits& digits) {
     return length;
 }
 
-// z^e for a public exponent, with a sliding window of 5 bits over e (the odd
-// powers z, z³, …, z³¹ first).
-field::Fr pow_window_var(const field::Fr& z, const Repr& e) {
-    using field::Fr;
-    std::array<Fr, 16> odd;
-    odd[0] = z;
-    const Fr z2 = z.square();
-    for (std::size_t j = 1; j < odd.size(); ++j) odd[j] = odd[j - 1] * z2;
-    auto bit = [&e](int i) { return ((e[static_cast<std::size_t>(i) / 64] >> (i % 64)) & 1) != 0; };
-    Fr acc = Fr::one();
-    bool started = false;
-    for (int i = static_cast<int>(bit_length_var(e)) - 1; i >= 0;) {
-        if (!bit(i)) {
-            if (started) acc = acc.square();
-            --i;
-            continue;
-        }
-        int j = std::max(i - 4, 0);
-        while (!bit(j)) ++j;
-        unsigned value = 0;
-        for (int b = i; b >= j; --b) value = (value << 1) | (bit(b) ? 1u : 0u);
-        if (started)
-            for (int b = i; b >= j; --b) acc = acc.square();
-        acc = started ? acc * odd[value / 2] : odd[value / 2];
-        started = true;
-        i = j - 1;
-    }
-    return acc;
-}
-
 // (p − 1)/8, p the coordinate field's modulus.
 constexpr Repr eighth_power_exponent() {
     Repr e = field::FR_MODULUS;
@@ -245,7 +211,7 @@ bool in_subgroup_var(const UnknownPoint& p, const AltJubjubBn256& params) {
     const Fr z = (n1 * n3).square().square() * n2.square() * (b4 * b2 * b);
     // Zero (p a multiple of T8 on one of the lines) is no eighth power of a
     // unit: refused, as those points are of order 8 or 4.
-    return pow_window_var(z, eighth_power_exponent()) == Fr::one();
+    return z.pow_var(eighth_power_exponent()) == Fr::one();
 }
 
 ChallengeSplit split_challenge_var(const field::Fs& c) {

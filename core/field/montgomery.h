@@ -13,6 +13,7 @@
 // own verdict.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -92,8 +93,9 @@ inline void mul_acc(u64& c0, u64& c1, u64& c2, u64 x, u64 y) {
 #endif
 }
 
-// a >= b as 256-bit integers, comparing from the top limb down.
-inline bool geq(const Limbs& a, const Limbs& b) {
+// a >= b as 256-bit integers, comparing from the top limb down (variable
+// time: it stops at the first limb that differs).
+inline bool geq_var(const Limbs& a, const Limbs& b) {
     for (int i = 3; i >= 0; --i) {
         if (a[i] != b[i]) return a[i] > b[i];
     }
@@ -425,16 +427,33 @@ public:
         return r;
     }
 
-    // a^e by square-and-multiply from the top set bit of e (variable time).
+    // a^e with a sliding window of 5 bits over e, from its top set bit
+    // (variable time; the odd powers a, a³, …, a³¹ first).
     Element pow_var(const Repr& e) const {
+        std::array<Element, 16> odd;
+        odd[0] = *this;
+        const Element square_of_a = square();
+        for (std::size_t j = 1; j < odd.size(); ++j) odd[j] = odd[j - 1] * square_of_a;
+        auto bit = [&e](int i) { return ((e[static_cast<std::size_t>(i) / 64] >> (i % 64)) & 1) != 0; };
+        int top = 255;
+        while (top >= 0 && !bit(top)) --top;
         Element acc = one();
         bool started = false;
-        for (int i = 255; i >= 0; --i) {
-            if (started) acc = acc.square();
-            if ((e[i / 64] >> (i % 64)) & 1) {
-                acc = started ? acc * *this : *this;
-                started = true;
+        for (int i = top; i >= 0;) {
+            if (!bit(i)) {
+                acc = acc.square();
+                --i;
+                continue;
             }
+            int j = std::max(i - 4, 0);
+            while (!bit(j)) ++j;
+            unsigned window = 0;
+            for (int b = i; b >= j; --b) window = (window << 1) | (bit(b) ? 1u : 0u);
+            if (started)
+                for (int b = i; b >= j; --b) acc = acc.square();
+            acc = started ? acc * odd[window / 2] : odd[window / 2];
+            started = true;
+            i = j - 1;
         }
         return acc;
     }
