@@ -158,6 +158,134 @@ inline Limbs mont_mul(const Limbs& a, const Limbs& b) {
     return {t0, t1, t2, t3};
 }
 
+// One reduction step of a squaring's low half, in place: m = T0·inv, and
+// (T3:T2:T1:T0) + m·p, whose low word is zero, leaves (T0:T3:T2:T1) with the
+// top word in T0. The caller rotates the names, so nothing moves.
+#define LUMORA_X86_REDC_ROW(T0, T1, T2, T3) \
+    "movabsq %[inv], %%rax\n\t"             \
+    "imulq %[" #T0 "], %%rax\n\t"           \
+    "movq %%rax, %[m]\n\t"                  \
+    "movabsq %[q0], %%rax\n\t"              \
+    "mulq %[m]\n\t"                         \
+    "addq %[" #T0 "], %%rax\n\t"            \
+    "adcq $0, %%rdx\n\t"                    \
+    "movq %%rdx, %[c]\n\t"                  \
+    "movabsq %[q1], %%rax\n\t"              \
+    "mulq %[m]\n\t"                         \
+    "addq %[c], %%rax\n\t"                  \
+    "adcq $0, %%rdx\n\t"                    \
+    "addq %%rax, %[" #T1 "]\n\t"            \
+    "adcq $0, %%rdx\n\t"                    \
+    "movq %%rdx, %[c]\n\t"                  \
+    "movabsq %[q2], %%rax\n\t"              \
+    "mulq %[m]\n\t"                         \
+    "addq %[c], %%rax\n\t"                  \
+    "adcq $0, %%rdx\n\t"                    \
+    "addq %%rax, %[" #T2 "]\n\t"            \
+    "adcq $0, %%rdx\n\t"                    \
+    "movq %%rdx, %[c]\n\t"                  \
+    "movabsq %[q3], %%rax\n\t"              \
+    "mulq %[m]\n\t"                         \
+    "addq %[c], %%rax\n\t"                  \
+    "adcq $0, %%rdx\n\t"                    \
+    "addq %%rax, %[" #T3 "]\n\t"            \
+    "adcq $0, %%rdx\n\t"                    \
+    "movq %%rdx, %[" #T0 "]\n\t"
+
+// a·a·2^−256 mod p, fully reduced, for a below p: the 512-bit square first
+// (each a[i]·a[j], i < j, once and doubled, then the four a[i]², ten
+// multiplications where the product takes sixteen), then the low half's
+// Montgomery reduction U = (L + M·p)/2^256 ≤ p, plus the high half H
+// < p²/2^256. U + H < 2p, so one conditional subtraction reduces it. The
+// high half sits in the registers named s0..s3, which are the final
+// subtraction's scratch once it has been added.
+template <class P>
+inline Limbs mont_sqr(const Limbs& a) {
+    static_assert(P::MODULUS[3] < (u64{1} << 62));
+    u64 t0, t1, t2, t3, s0, s1, s2, s3, m, c, rax, rdx;
+    asm(// a[0]·a[1], a[0]·a[2], a[0]·a[3] into t1..s0
+        "movq 0(%[a]), %%rax\n\t"
+        "mulq 8(%[a])\n\t"
+        "movq %%rax, %[t1]\n\t"
+        "movq %%rdx, %[t2]\n\t"
+        "movq 0(%[a]), %%rax\n\t"
+        "mulq 16(%[a])\n\t"
+        "addq %%rax, %[t2]\n\t"
+        "adcq $0, %%rdx\n\t"
+        "movq %%rdx, %[t3]\n\t"
+        "movq 0(%[a]), %%rax\n\t"
+        "mulq 24(%[a])\n\t"
+        "addq %%rax, %[t3]\n\t"
+        "adcq $0, %%rdx\n\t"
+        "movq %%rdx, %[s0]\n\t"
+        // a[1]·a[2], a[1]·a[3] into t3..s1
+        "movq 8(%[a]), %%rax\n\t"
+        "mulq 16(%[a])\n\t"
+        "addq %%rax, %[t3]\n\t"
+        "adcq $0, %%rdx\n\t"
+        "movq %%rdx, %[c]\n\t"
+        "movq 8(%[a]), %%rax\n\t"
+        "mulq 24(%[a])\n\t"
+        "addq %[c], %%rax\n\t"
+        "adcq $0, %%rdx\n\t"
+        "addq %%rax, %[s0]\n\t"
+        "adcq $0, %%rdx\n\t"
+        "movq %%rdx, %[s1]\n\t"
+        // a[2]·a[3] into s1..s2
+        "movq 16(%[a]), %%rax\n\t"
+        "mulq 24(%[a])\n\t"
+        "addq %%rax, %[s1]\n\t"
+        "adcq $0, %%rdx\n\t"
+        "movq %%rdx, %[s2]\n\t"
+        // doubled, the carry into s3
+        "xorl %k[s3], %k[s3]\n\t"
+        "addq %[t1], %[t1]\n\t"
+        "adcq %[t2], %[t2]\n\t"
+        "adcq %[t3], %[t3]\n\t"
+        "adcq %[s0], %[s0]\n\t"
+        "adcq %[s1], %[s1]\n\t"
+        "adcq %[s2], %[s2]\n\t"
+        "adcq $0, %[s3]\n\t"
+        // the squares a[i]², one carry chain kept across the multiplications
+        // as a mask in c (sbb saves it, neg restores it)
+        "movq 0(%[a]), %%rax\n\t"
+        "mulq %%rax\n\t"
+        "movq %%rax, %[t0]\n\t"
+        "movq %%rdx, %[c]\n\t"
+        "movq 8(%[a]), %%rax\n\t"
+        "mulq %%rax\n\t"
+        "addq %[c], %[t1]\n\t"
+        "adcq %%rax, %[t2]\n\t"
+        "adcq %%rdx, %[t3]\n\t"
+        "sbbq %[c], %[c]\n\t"
+        "movq 16(%[a]), %%rax\n\t"
+        "mulq %%rax\n\t"
+        "negq %[c]\n\t"
+        "adcq %%rax, %[s0]\n\t"
+        "adcq %%rdx, %[s1]\n\t"
+        "sbbq %[c], %[c]\n\t"
+        "movq 24(%[a]), %%rax\n\t"
+        "mulq %%rax\n\t"
+        "negq %[c]\n\t"
+        "adcq %%rax, %[s2]\n\t"
+        "adcq %%rdx, %[s3]\n\t"
+        // U, back in t0..t3 after four rotations, then U + H
+        LUMORA_X86_REDC_ROW(t0, t1, t2, t3)
+        LUMORA_X86_REDC_ROW(t1, t2, t3, t0)
+        LUMORA_X86_REDC_ROW(t2, t3, t0, t1)
+        LUMORA_X86_REDC_ROW(t3, t0, t1, t2)
+        "addq %[s0], %[t0]\n\t"
+        "adcq %[s1], %[t1]\n\t"
+        "adcq %[s2], %[t2]\n\t"
+        "adcq %[s3], %[t3]\n\t"
+        LUMORA_X86_REDUCE_ONCE
+        : [t0] "=&r"(t0), [t1] "=&r"(t1), [t2] "=&r"(t2), [t3] "=&r"(t3), [s0] "=&r"(s0), [s1] "=&r"(s1),
+          [s2] "=&r"(s2), [s3] "=&r"(s3), [m] "=&r"(m), [c] "=&r"(c), "=&a"(rax), "=&d"(rdx)
+        : [a] "r"(a.data()), "m"(a), LUMORA_X86_CONSTANTS
+        : "cc");
+    return {t0, t1, t2, t3};
+}
+
 // a + b mod p for a, b below p (the sum fits in 256 bits since p < 2^255).
 template <class P>
 inline Limbs add(const Limbs& a, const Limbs& b) {
@@ -308,11 +436,121 @@ inline Limbs mont_mul_adx(const Limbs& a, const Limbs& b) {
     return {r4, r0, r1, r2};
 }
 
+// One reduction step of a squaring's low half in MULX/ADX form, in place:
+// m = T0·inv, and (T3:T2:T1:T0) + m·p, whose low word is zero, leaves
+// (T0:T3:T2:T1), the top word in T0; low halves ride CF, high halves OF.
+#define LUMORA_ADX_REDC(T0, T1, T2, T3)           \
+    "movq %[" #T0 "], %%rdx\n\t"                  \
+    "imulq 32(%[q]), %%rdx\n\t"                   \
+    "xorl %k[lo], %k[lo]\n\t"                     \
+    "mulxq 0(%[q]), %[lo], %[hi]\n\t"             \
+    "adcxq %[lo], %[" #T0 "]\n\t"                 \
+    "adoxq %[hi], %[" #T1 "]\n\t"                 \
+    "mulxq 8(%[q]), %[lo], %[hi]\n\t"             \
+    "adcxq %[lo], %[" #T1 "]\n\t"                 \
+    "adoxq %[hi], %[" #T2 "]\n\t"                 \
+    "mulxq 16(%[q]), %[lo], %[hi]\n\t"            \
+    "adcxq %[lo], %[" #T2 "]\n\t"                 \
+    "adoxq %[hi], %[" #T3 "]\n\t"                 \
+    "mulxq 24(%[q]), %[lo], %[" #T0 "]\n\t"       \
+    "adcxq %[lo], %[" #T3 "]\n\t"                 \
+    "movl $0, %k[lo]\n\t"                         \
+    "adcxq %[lo], %[" #T0 "]\n\t"                 \
+    "adoxq %[lo], %[" #T0 "]\n\t"
+
+// a·a·2^−256 mod p, fully reduced, for a below p: mont_sqr's schedule (the
+// square with each a[i]·a[j], i < j, once, the low half reduced, the high
+// half added) in MULX/ADX form. The doubling rides CF and the squares a[i]²
+// OF through the same words.
+template <class P>
+inline Limbs mont_sqr_adx(const Limbs& a) {
+    static_assert(P::MODULUS[3] < (u64{1} << 62));
+    static constexpr std::array<u64, 5> constants = {P::MODULUS[0], P::MODULUS[1], P::MODULUS[2], P::MODULUS[3],
+                                                     P::INV};
+    u64 t0, t1, t2, t3, t4, t5, t6, t7, lo, hi, rdx;
+    asm(// a[0]·a[1], a[0]·a[2], a[0]·a[3] into t1..t4
+        "movq 0(%[a]), %%rdx\n\t"
+        "mulxq 8(%[a]), %[t1], %[t2]\n\t"
+        "mulxq 16(%[a]), %[lo], %[t3]\n\t"
+        "addq %[lo], %[t2]\n\t"
+        "mulxq 24(%[a]), %[lo], %[t4]\n\t"
+        "adcq %[lo], %[t3]\n\t"
+        "adcq $0, %[t4]\n\t"
+        // a[1]·a[2], a[1]·a[3], a[2]·a[3] into t3..t6
+        "xorl %k[t5], %k[t5]\n\t"
+        "movq 8(%[a]), %%rdx\n\t"
+        "mulxq 16(%[a]), %[lo], %[hi]\n\t"
+        "adcxq %[lo], %[t3]\n\t"
+        "adoxq %[hi], %[t4]\n\t"
+        "mulxq 24(%[a]), %[lo], %[hi]\n\t"
+        "adcxq %[lo], %[t4]\n\t"
+        "adoxq %[hi], %[t5]\n\t"
+        "movq 16(%[a]), %%rdx\n\t"
+        "mulxq 24(%[a]), %[lo], %[t6]\n\t"
+        "adcxq %[lo], %[t5]\n\t"
+        "movl $0, %k[lo]\n\t"
+        "adcxq %[lo], %[t6]\n\t"
+        "adoxq %[lo], %[t6]\n\t"
+        // doubled (CF) with the squares added (OF)
+        "xorl %k[t7], %k[t7]\n\t"
+        "movq 0(%[a]), %%rdx\n\t"
+        "mulxq %%rdx, %[t0], %[hi]\n\t"
+        "adcxq %[t1], %[t1]\n\t"
+        "adoxq %[hi], %[t1]\n\t"
+        "movq 8(%[a]), %%rdx\n\t"
+        "mulxq %%rdx, %[lo], %[hi]\n\t"
+        "adcxq %[t2], %[t2]\n\t"
+        "adoxq %[lo], %[t2]\n\t"
+        "adcxq %[t3], %[t3]\n\t"
+        "adoxq %[hi], %[t3]\n\t"
+        "movq 16(%[a]), %%rdx\n\t"
+        "mulxq %%rdx, %[lo], %[hi]\n\t"
+        "adcxq %[t4], %[t4]\n\t"
+        "adoxq %[lo], %[t4]\n\t"
+        "adcxq %[t5], %[t5]\n\t"
+        "adoxq %[hi], %[t5]\n\t"
+        "movq 24(%[a]), %%rdx\n\t"
+        "mulxq %%rdx, %[lo], %[hi]\n\t"
+        "adcxq %[t6], %[t6]\n\t"
+        "adoxq %[lo], %[t6]\n\t"
+        "adcxq %[t7], %[t7]\n\t"
+        "adoxq %[hi], %[t7]\n\t"
+        // U, back in t0..t3 after four rotations, then U + H and the final
+        // subtraction into t4..t7
+        LUMORA_ADX_REDC(t0, t1, t2, t3)
+        LUMORA_ADX_REDC(t1, t2, t3, t0)
+        LUMORA_ADX_REDC(t2, t3, t0, t1)
+        LUMORA_ADX_REDC(t3, t0, t1, t2)
+        "addq %[t4], %[t0]\n\t"
+        "adcq %[t5], %[t1]\n\t"
+        "adcq %[t6], %[t2]\n\t"
+        "adcq %[t7], %[t3]\n\t"
+        "movq %[t0], %[t4]\n\t"
+        "subq 0(%[q]), %[t4]\n\t"
+        "movq %[t1], %[t5]\n\t"
+        "sbbq 8(%[q]), %[t5]\n\t"
+        "movq %[t2], %[t6]\n\t"
+        "sbbq 16(%[q]), %[t6]\n\t"
+        "movq %[t3], %[t7]\n\t"
+        "sbbq 24(%[q]), %[t7]\n\t"
+        "cmovaeq %[t4], %[t0]\n\t"
+        "cmovaeq %[t5], %[t1]\n\t"
+        "cmovaeq %[t6], %[t2]\n\t"
+        "cmovaeq %[t7], %[t3]\n\t"
+        : [t0] "=&r"(t0), [t1] "=&r"(t1), [t2] "=&r"(t2), [t3] "=&r"(t3), [t4] "=&r"(t4), [t5] "=&r"(t5),
+          [t6] "=&r"(t6), [t7] "=&r"(t7), [lo] "=&r"(lo), [hi] "=&r"(hi), "=&d"(rdx)
+        : [a] "r"(a.data()), [q] "r"(constants.data()), "m"(a)
+        : "cc");
+    return {t0, t1, t2, t3};
+}
+
 #undef LUMORA_ADX_MUL_FIRST
 #undef LUMORA_ADX_MUL_ROW
 #undef LUMORA_ADX_REDUCE
+#undef LUMORA_ADX_REDC
 
 #undef LUMORA_X86_MUL_ROW
+#undef LUMORA_X86_REDC_ROW
 #undef LUMORA_X86_REDUCE_ROW
 #undef LUMORA_X86_REDUCE_ONCE
 #undef LUMORA_X86_CONSTANTS

@@ -133,6 +133,7 @@ void check_kernels_agree() {
         EXPECT_EQ(detail::mont_mul<P>(a_any, b), product);
         EXPECT_EQ(detail::mont_mul_portable<P>(a, a), reference_mont_mul<P>(a, a));
         EXPECT_EQ(detail::mont_mul<P>(a, a), detail::mont_mul_portable<P>(a, a));
+        EXPECT_EQ(detail::mont_sqr_separate<P>(a), detail::mont_mul_portable<P>(a, a));
         EXPECT_EQ(detail::mont_sqr_portable<P>(a), detail::mont_mul_portable<P>(a, a));
         EXPECT_EQ(detail::mont_sqr<P>(a), detail::mont_mul_portable<P>(a, a));
         EXPECT_EQ(detail::mont_mul_portable<P>(a, b), detail::mont_mul_portable<P>(b, a));
