@@ -122,22 +122,19 @@ private:
 // bench/RESULTS.md, "Kernel choices").
 using Words = std::uint32_t[8];
 
-// Σ0, Σ1 and the schedule's σ0, σ1. On x86-64 the rotations are nested,
-// each xored with the input on the way (rotation distributes over xor): the
-// two-operand ror then needs one copy of the input where side-by-side
-// rotations need one each, two instructions fewer per Σ and one per σ.
-// aarch64 folds a rotation into each xor either way, so there the rotations
-// stay side by side, off each other's path.
+// Σ0 and Σ1. On x86-64 the rotations are nested, each xored with the input
+// on the way (rotation distributes over xor): the two-operand ror then needs
+// one copy of the input where side-by-side rotations need one each, two
+// instructions fewer per Σ. aarch64 folds a rotation into each xor either
+// way, so there the rotations stay side by side, off each other's path.
 #if defined(__x86_64__)
 inline std::uint32_t big_sigma0(std::uint32_t a) { return rotr(rotr(rotr(a, 9) ^ a, 11) ^ a, 2); }
 inline std::uint32_t big_sigma1(std::uint32_t e) { return rotr(rotr(rotr(e, 14) ^ e, 5) ^ e, 6); }
-inline std::uint32_t small_sigma0(std::uint32_t x) { return rotr(rotr(x, 11) ^ x, 7) ^ (x >> 3); }
-inline std::uint32_t small_sigma1(std::uint32_t x) { return rotr(rotr(x, 2) ^ x, 17) ^ (x >> 10); }
 #else
 inline std::uint32_t big_sigma0(std::uint32_t a) { return rotr(a, 2) ^ rotr(a, 13) ^ rotr(a, 22); }
 inline std::uint32_t big_sigma1(std::uint32_t e) { return rotr(e, 6) ^ rotr(e, 11) ^ rotr(e, 25); }
-using detail::small_sigma0, detail::small_sigma1;
 #endif
+using detail::small_sigma0, detail::small_sigma1;
 
 // Round T. The working variable that is `a` in round 0 sits at s[0]; each
 // round's new a and e are written over the old h and d, so in round T the
@@ -187,10 +184,10 @@ void feed_forward(Sha256State& state, const Words& s) {
 
 #if defined(__x86_64__)
 // On x86-64 the schedule is taken four words at a time in SSE2, which every
-// x86-64 CPU has, ahead of the rounds: about ten instructions a word where
-// the general registers take twenty-three (the ring of sixteen words does
-// not fit in them beside the working variables). SSE2 has no rotation, so
-// σ0 and σ1 are each five shifts xored, taken in pairs.
+// x86-64 CPU has, beside the rounds: the general registers cannot hold the
+// ring of sixteen words beside the working variables, so there each word
+// cost about twenty-three instructions through memory. SSE2 has no
+// rotation, so σ0 and σ1 are each five shifts xored, taken in pairs.
 inline __m128i small_sigma0_x4(__m128i x) {
     // x>>3 ^ x>>7 ^ x>>18 ^ x<<25 ^ x<<14, paired as (x ^ x>>4)>>3 and
     // (x ^ x<<11)<<14: two shifts and copies fewer than five apart.
