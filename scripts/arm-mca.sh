@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Cycle estimates for 64-bit Arm server cores without one: the portable Fr
-# multiplication and addition, compiled for aarch64 as the Release build
+# multiplication, squaring (and, for comparison, squaring by the
+# multiplication) and addition, compiled for aarch64 as the Release build
 # compiles them (g++ -O3), each in a chain where every result feeds the next
 # call (core/tests/codegen/field_chains_codegen.cpp), handed to llvm-mca with
 # the Neoverse N1, V1 and V2 scheduling models of Debian's llvm-19.
@@ -24,7 +25,7 @@ aarch64-linux-gnu-g++ -std=c++20 -O3 -DNDEBUG -DLUMORA_KERNEL_NS=kernel_portable
 printf '%-20s %13s' "chain" "instructions"
 for cpu in neoverse-n1 neoverse-v1 neoverse-v2; do printf '%14s' "$cpu"; done
 printf '\n'
-for fn in chain_fr_mont_mul chain_fr_add; do
+for fn in chain_fr_mont_mul chain_fr_mont_sqr chain_fr_mont_sqr_by_mul chain_fr_add; do
   # The loop's body: from the label its backward branch jumps to, through
   # that branch (the loop counter and branch included), without directives.
   awk -v fn="$fn" '
