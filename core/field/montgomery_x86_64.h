@@ -192,6 +192,19 @@ inline Limbs mont_mul(const Limbs& a, const Limbs& b) {
     "adcq $0, %%rdx\n\t"                    \
     "movq %%rdx, %[" #T0 "]\n\t"
 
+// The second half of both squarings: the low half (t3:t2:t1:t0) reduced by
+// four rows of ROW, whose rotations bring U back to t0..t3, then the high
+// half (H3:H2:H1:H0) added; U + H < 2p < 2^256, so nothing carries out.
+#define LUMORA_X86_SQR_REDUCE(ROW, H0, H1, H2, H3) \
+    ROW(t0, t1, t2, t3)                            \
+    ROW(t1, t2, t3, t0)                            \
+    ROW(t2, t3, t0, t1)                            \
+    ROW(t3, t0, t1, t2)                            \
+    "addq %[" #H0 "], %[t0]\n\t"                 \
+    "adcq %[" #H1 "], %[t1]\n\t"                 \
+    "adcq %[" #H2 "], %[t2]\n\t"                 \
+    "adcq %[" #H3 "], %[t3]\n\t"
+
 // a·a·2^−256 mod p, fully reduced, for a below p: the 512-bit square first
 // (each a[i]·a[j], i < j, once and doubled, then the four a[i]², ten
 // multiplications where the product takes sixteen), then the low half's
@@ -269,15 +282,7 @@ inline Limbs mont_sqr(const Limbs& a) {
         "negq %[c]\n\t"
         "adcq %%rax, %[s2]\n\t"
         "adcq %%rdx, %[s3]\n\t"
-        // U, back in t0..t3 after four rotations, then U + H
-        LUMORA_X86_REDC_ROW(t0, t1, t2, t3)
-        LUMORA_X86_REDC_ROW(t1, t2, t3, t0)
-        LUMORA_X86_REDC_ROW(t2, t3, t0, t1)
-        LUMORA_X86_REDC_ROW(t3, t0, t1, t2)
-        "addq %[s0], %[t0]\n\t"
-        "adcq %[s1], %[t1]\n\t"
-        "adcq %[s2], %[t2]\n\t"
-        "adcq %[s3], %[t3]\n\t"
+        LUMORA_X86_SQR_REDUCE(LUMORA_X86_REDC_ROW, s0, s1, s2, s3)
         LUMORA_X86_REDUCE_ONCE
         : [t0] "=&r"(t0), [t1] "=&r"(t1), [t2] "=&r"(t2), [t3] "=&r"(t3), [s0] "=&r"(s0), [s1] "=&r"(s1),
           [s2] "=&r"(s2), [s3] "=&r"(s3), [m] "=&r"(m), [c] "=&r"(c), "=&a"(rax), "=&d"(rdx)
@@ -395,6 +400,22 @@ inline Limbs sub(const Limbs& a, const Limbs& b) {
     "adcxq %[lo], %[hi2]\n\t"                     \
     "adoxq %[hi2], %[" #A "]\n\t"
 
+// (V3:V2:V1:V0) −= p when that does not borrow (the value is below 2p):
+// the difference into S0..S3, p read through the constants' register.
+#define LUMORA_ADX_REDUCE_ONCE(V0, V1, V2, V3, S0, S1, S2, S3) \
+    "movq %[" #V0 "], %[" #S0 "]\n\t"                        \
+    "subq 0(%[q]), %[" #S0 "]\n\t"                           \
+    "movq %[" #V1 "], %[" #S1 "]\n\t"                        \
+    "sbbq 8(%[q]), %[" #S1 "]\n\t"                           \
+    "movq %[" #V2 "], %[" #S2 "]\n\t"                        \
+    "sbbq 16(%[q]), %[" #S2 "]\n\t"                          \
+    "movq %[" #V3 "], %[" #S3 "]\n\t"                        \
+    "sbbq 24(%[q]), %[" #S3 "]\n\t"                          \
+    "cmovaeq %[" #S0 "], %[" #V0 "]\n\t"                     \
+    "cmovaeq %[" #S1 "], %[" #V1 "]\n\t"                     \
+    "cmovaeq %[" #S2 "], %[" #V2 "]\n\t"                     \
+    "cmovaeq %[" #S3 "], %[" #V3 "]\n\t"
+
 // a·b·2^−256 mod p, fully reduced, for any 256-bit a and b below p: the same
 // operand-scanning schedule as mont_mul, in MULX/ADX form. p below 2^254
 // keeps every intermediate value within five words and the result below 2p
@@ -415,20 +436,8 @@ inline Limbs mont_mul_adx(const Limbs& a, const Limbs& b) {
         LUMORA_ADX_REDUCE(r2, r3, r4, r0, r1)
         LUMORA_ADX_MUL_ROW(24, r3, r4, r0, r1, r2)
         LUMORA_ADX_REDUCE(r3, r4, r0, r1, r2)
-        // The value is (r2:r1:r0:r4); subtract p into (hi2:hi:lo:r3) and keep
-        // that when it did not borrow.
-        "movq %[r4], %[r3]\n\t"
-        "subq 0(%[q]), %[r3]\n\t"
-        "movq %[r0], %[lo]\n\t"
-        "sbbq 8(%[q]), %[lo]\n\t"
-        "movq %[r1], %[hi]\n\t"
-        "sbbq 16(%[q]), %[hi]\n\t"
-        "movq %[r2], %[hi2]\n\t"
-        "sbbq 24(%[q]), %[hi2]\n\t"
-        "cmovaeq %[r3], %[r4]\n\t"
-        "cmovaeq %[lo], %[r0]\n\t"
-        "cmovaeq %[hi], %[r1]\n\t"
-        "cmovaeq %[hi2], %[r2]\n\t"
+        // The value is (r2:r1:r0:r4).
+        LUMORA_ADX_REDUCE_ONCE(r4, r0, r1, r2, r3, lo, hi, hi2)
         : [r0] "=&r"(r0), [r1] "=&r"(r1), [r2] "=&r"(r2), [r3] "=&r"(r3), [r4] "=&r"(r4), [lo] "=&r"(lo),
           [hi] "=&r"(hi), [hi2] "=&r"(hi2), "=&d"(rdx)
         : [a] "r"(a.data()), [b] "r"(b.data()), [q] "r"(constants.data()), "m"(a), "m"(b)
@@ -515,28 +524,9 @@ inline Limbs mont_sqr_adx(const Limbs& a) {
         "adoxq %[lo], %[t6]\n\t"
         "adcxq %[t7], %[t7]\n\t"
         "adoxq %[hi], %[t7]\n\t"
-        // U, back in t0..t3 after four rotations, then U + H and the final
-        // subtraction into t4..t7
-        LUMORA_ADX_REDC(t0, t1, t2, t3)
-        LUMORA_ADX_REDC(t1, t2, t3, t0)
-        LUMORA_ADX_REDC(t2, t3, t0, t1)
-        LUMORA_ADX_REDC(t3, t0, t1, t2)
-        "addq %[t4], %[t0]\n\t"
-        "adcq %[t5], %[t1]\n\t"
-        "adcq %[t6], %[t2]\n\t"
-        "adcq %[t7], %[t3]\n\t"
-        "movq %[t0], %[t4]\n\t"
-        "subq 0(%[q]), %[t4]\n\t"
-        "movq %[t1], %[t5]\n\t"
-        "sbbq 8(%[q]), %[t5]\n\t"
-        "movq %[t2], %[t6]\n\t"
-        "sbbq 16(%[q]), %[t6]\n\t"
-        "movq %[t3], %[t7]\n\t"
-        "sbbq 24(%[q]), %[t7]\n\t"
-        "cmovaeq %[t4], %[t0]\n\t"
-        "cmovaeq %[t5], %[t1]\n\t"
-        "cmovaeq %[t6], %[t2]\n\t"
-        "cmovaeq %[t7], %[t3]\n\t"
+        // the final subtraction's scratch is the added high half
+        LUMORA_X86_SQR_REDUCE(LUMORA_ADX_REDC, t4, t5, t6, t7)
+        LUMORA_ADX_REDUCE_ONCE(t0, t1, t2, t3, t4, t5, t6, t7)
         : [t0] "=&r"(t0), [t1] "=&r"(t1), [t2] "=&r"(t2), [t3] "=&r"(t3), [t4] "=&r"(t4), [t5] "=&r"(t5),
           [t6] "=&r"(t6), [t7] "=&r"(t7), [lo] "=&r"(lo), [hi] "=&r"(hi), "=&d"(rdx)
         : [a] "r"(a.data()), [q] "r"(constants.data()), "m"(a)
@@ -548,9 +538,11 @@ inline Limbs mont_sqr_adx(const Limbs& a) {
 #undef LUMORA_ADX_MUL_ROW
 #undef LUMORA_ADX_REDUCE
 #undef LUMORA_ADX_REDC
+#undef LUMORA_ADX_REDUCE_ONCE
 
 #undef LUMORA_X86_MUL_ROW
 #undef LUMORA_X86_REDC_ROW
+#undef LUMORA_X86_SQR_REDUCE
 #undef LUMORA_X86_REDUCE_ROW
 #undef LUMORA_X86_REDUCE_ONCE
 #undef LUMORA_X86_CONSTANTS
